@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// Shared helpers of the tessel tool.
+#include "cli/Common.h"
+
+#include "platform/Files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace cli {
+
+ImagePtr NewImage() {
+  ITessel* image = nullptr;
+  if (CreateTesselObject(&image) != TSL_S_OK) return ImagePtr();
+  return ImagePtr(image);
+}
+
+std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text); }
+
+std::string OpenFailureReason(const std::string& path, const std::string& fallback) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return "no such file";
+    if (errno == EACCES) return "permission denied";
+    return std::strerror(errno);
+  }
+  if (S_ISDIR(st.st_mode)) return "is a directory";
+  if (access(path.c_str(), R_OK) != 0) return "permission denied";
+  return fallback;
+}
+
+void ReportFailure(const std::string& file, const std::string& reason) {
+  std::cerr << "tessel: " << file << ": " << reason << '\n';
+}
+
+std::string ColourSpaceName(int code) {
+  static const char* const kNames[] = {"Unknown", "Grayscale", "RGB", "YCbCr", "CMYK", "YCCK"};
+  if (code >= 0 && code < 6) return kNames[code];
+  return "code " + std::to_string(code);
+}
+
+}  // namespace cli

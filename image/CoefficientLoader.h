@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// The coefficient loader: reads every DCT coefficient of a JPEG stream into a new store.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "image/Jpeg.h"
+
+#include "image/CoefficientStore.h"
+
+// Where the loader reads: an open file (read from its start) or the caller's bytes.
+struct JpegInput {
+  FILE* file = nullptr;
+  const uint8_t* data = nullptr;
+  int32_t size = 0;
+};
+
+// Reads the stream again with a temporary decompression object and fills a store laid out
+// for `header` (the header decompressor of the same stream): each coefficient times its
+// quantizer, filler blocks zero. On failure `store` stays empty and false is returned.
+bool LoadCoefficients(const jpeg_decompress_struct& header, const JpegInput& input,
+                      CoefficientArray* store, int32_t* count);
+
+// Attaches `input` to `cinfo`: jpeg_stdio_src on the file (rewound) or a memory source
+// prepared in `memory`, which must outlive the reading.
+struct MemorySource;
+void AttachJpegInput(j_decompress_ptr cinfo, const JpegInput& input, MemorySource* memory);

@@ -1,0 +1,8 @@
+// SPDX-License-Identifier: MIT
+// The JPEG library's interface; jpeglib.h needs size_t and FILE declared before it.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>

@@ -1,0 +1,241 @@
+/* SPDX-License-Identifier: MIT */
+/* The public interface of libtessel: the factory, ITessel, IUndoStore and their records. */
+#ifndef TESSEL_TESSEL_H
+#define TESSEL_TESSEL_H
+
+#include <stddef.h>
+#include <stdint.h>
+#ifndef __cplusplus
+#include <uchar.h>
+#endif
+
+/*
+ * Conventions
+ *
+ * TSL_BOOL is a 32-bit integer: 1 for success, 0 for failure. TSL_HRESULT follows the COM
+ * result codes below. Wide strings are NUL-terminated UTF-16 (char16_t); paths are turned into
+ * UTF-8 for the file system.
+ *
+ * Bitmaps are 24 bits a pixel, bytes blue, green, red; pixel (x, y) is at
+ * row0 + y * stride + 3 * x with a signed stride (negative for bottom-up buffers).
+ *
+ * C++ hosts call ITessel's methods directly. C hosts see ITessel as a struct whose first member
+ * points to a table of the same 36 functions, each taking the object as its first argument:
+ *     obj->lpVtbl->Open(obj, path, 0);
+ */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int32_t TSL_BOOL;
+typedef int32_t TSL_HRESULT;
+typedef uint32_t TSL_ULONG;
+
+#define TSL_TRUE 1
+#define TSL_FALSE 0
+
+#define TSL_S_OK ((TSL_HRESULT)0)
+#define TSL_E_NOINTERFACE ((TSL_HRESULT)0x80004002u)
+#define TSL_E_POINTER ((TSL_HRESULT)0x80004003u)
+#define TSL_E_OUTOFMEMORY ((TSL_HRESULT)0x8007000Eu)
+
+/* A 16-byte interface identifier, compared as raw bytes. */
+typedef struct TesselIID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+} TesselIID;
+
+/* {00000000-0000-0000-C000-000000000046} */
+static const TesselIID TSL_IID_IUnknown = {
+    0x00000000u, 0x0000u, 0x0000u, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+/* {163753F0-D70F-4EDA-B3DC-A68E7E75B31D} */
+static const TesselIID TSL_IID_ITessel = {
+    0x163753F0u, 0xD70Fu, 0x4EDAu, {0xB3, 0xDC, 0xA6, 0x8E, 0x7E, 0x75, 0xB3, 0x1D}};
+
+/* What Save writes and how; fields in this order, 56 bytes on a 64-bit system. */
+typedef struct TesselSaveOptions {
+  int32_t iMode;          /* 1: re-encode pBitmap; anything else: lossless from the coefficients */
+  int32_t iQuality;       /* re-encoding quality, 0..100 */
+  TSL_BOOL bSubsample;    /* re-encoding: first component 2x2 (non-zero) or 1x1 (zero) */
+  TSL_BOOL bKeepFileTimes; /* give the new file the times captured by the last Open */
+  TSL_BOOL bOptimize;     /* compute optimal Huffman tables */
+  TSL_BOOL bKeepComments; /* copy COM markers */
+  TSL_BOOL bKeepMetadata; /* copy APP1..APP14 and update the Exif data */
+  int32_t iThumbnailMode; /* Exif thumbnail: 0 remove, 1 keep, 2 make a new one */
+  int32_t iThumbnailSize; /* longest side of a new thumbnail, limited to 32..256 */
+  uint8_t* pBitmap;       /* row 0 of a 24-bit bitmap of the current image, or null */
+  int32_t iStride;        /* byte distance between pBitmap rows, negative for bottom-up */
+} TesselSaveOptions;
+
+/* The default save options, as an initializer: TesselSaveOptions o = TSL_SAVE_OPTIONS_DEFAULT; */
+#define TSL_SAVE_OPTIONS_DEFAULT {0, 75, 1, 0, 1, 1, 1, 1, 160, NULL, 0}
+
+/* Counts filled by ApplyBitmapChanges. */
+typedef struct Statistics {
+  int32_t iMCUs;          /* every MCU of the image */
+  int32_t iBlocks;        /* blocks that cover the image (filler blocks not counted) */
+  int32_t iChangedMCUs;   /* MCUs found changed */
+  int32_t iChangedBlocks; /* blocks re-encoded */
+} Statistics;
+
+/* Size of the embedded Exif thumbnail, returned by value. */
+typedef struct TesselThumbnailSize {
+  uint16_t wWidth;
+  uint16_t wHeight;
+} TesselThumbnailSize;
+
+/* Progress of Reconstruct: receives a percentage, returns 0 to stop. */
+typedef int32_t (*TesselProgressFunc)(int32_t percent);
+
+/* Flags of DrawFileThumbnail. */
+#define TSL_THUMB_WHITE_FRAME 1
+#define TSL_THUMB_GREY_FRAME 2
+#define TSL_THUMB_SHADOW 4
+
+#ifdef __cplusplus
+}  /* extern "C" */
+#endif
+
+#ifdef __cplusplus
+
+/* The host's undo store: keeps the bytes an edit destroys and gives them back on Undo. */
+class IUndoStore {
+ public:
+  virtual TSL_BOOL Write(const void* data, uint32_t size) = 0;
+  virtual TSL_BOOL Read(void* data, uint32_t size) = 0;
+};
+
+/* The image object. Slot order is part of the binary interface. */
+class ITessel {
+ public:
+  virtual TSL_HRESULT QueryInterface(const TesselIID& riid, void** ppv) = 0;
+  virtual TSL_ULONG AddRef() = 0;
+  virtual TSL_ULONG Release() = 0;
+  virtual TSL_BOOL Open(const char16_t* path, TSL_BOOL headerOnly) = 0;
+  virtual TSL_BOOL OpenFromMemory(const uint8_t* data, int32_t size, TSL_BOOL headerOnly) = 0;
+  virtual void Close() = 0;
+  virtual TSL_BOOL IsOpen() = 0;
+  virtual int32_t GetWidth() = 0;
+  virtual int32_t GetHeight() = 0;
+  virtual int32_t GetMCUWidth() = 0;
+  virtual int32_t GetMCUHeight() = 0;
+  virtual TSL_BOOL Reconstruct(int32_t passes, TesselProgressFunc progress) = 0;
+  virtual TSL_BOOL GetBitmap(uint8_t* bits, int32_t stride, int32_t fullMCU) = 0;
+  virtual int32_t GetFileSize() = 0;
+  virtual TSL_BOOL Save(const char16_t* path, const TesselSaveOptions* options) = 0;
+  virtual TSL_BOOL SaveToMemory(uint8_t* buffer, int32_t capacity) = 0;
+  virtual TSL_BOOL DrawFileThumbnail(const char16_t* path, uint8_t* bits, int32_t boxWidth,
+                                     int32_t boxHeight, int32_t stride, int32_t red,
+                                     int32_t green, int32_t blue, int32_t* outWidth,
+                                     int32_t* outHeight, int32_t flags) = 0;
+  virtual TSL_BOOL Crop(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
+  virtual TSL_BOOL FlipH(int32_t keepPartial) = 0;
+  virtual TSL_BOOL FlipV(int32_t keepPartial) = 0;
+  virtual TSL_BOOL RotateLeft(int32_t keepPartial) = 0;
+  virtual TSL_BOOL RotateRight(int32_t keepPartial) = 0;
+  virtual TSL_BOOL ApplyBitmapChanges(uint8_t** ppBits, int32_t stride, int32_t force,
+                                      Statistics* stats) = 0;
+  virtual TSL_BOOL Grayscale() = 0;
+  virtual TSL_BOOL CanGrayscale() = 0;
+  virtual TSL_BOOL Levels(int32_t offset0, int32_t offset1, int32_t offset2) = 0;
+  virtual TSL_BOOL CanLevels() = 0;
+  virtual void SetUndoStore(IUndoStore* store) = 0;
+  virtual TSL_BOOL Undo() = 0;
+  virtual const char16_t* FormatExifInfo(const char16_t* templ, uint32_t useFileDate,
+                                         uint32_t locale, const char16_t* datePicture,
+                                         const char16_t* timePicture, int32_t withSubSeconds) = 0;
+  virtual uint16_t GetOrientation() = 0;
+  virtual void SetOrientation(uint16_t orientation) = 0;
+  virtual TesselThumbnailSize GetExifThumbnailSize() = 0;
+  virtual TSL_BOOL IsGrayscale() = 0;
+  virtual void GetCoefficients(int16_t** ppCoefficients, int32_t* pCount) = 0;
+  virtual TSL_BOOL SetCoefficients(const int16_t* coefficients, int32_t count) = 0;
+};
+
+#else /* C */
+
+typedef struct ITessel ITessel;
+typedef struct IUndoStore IUndoStore;
+
+typedef struct IUndoStoreVtbl {
+  TSL_BOOL (*Write)(IUndoStore* self, const void* data, uint32_t size);
+  TSL_BOOL (*Read)(IUndoStore* self, void* data, uint32_t size);
+} IUndoStoreVtbl;
+
+struct IUndoStore {
+  const IUndoStoreVtbl* lpVtbl;
+};
+
+typedef struct ITesselVtbl {
+  TSL_HRESULT (*QueryInterface)(ITessel* self, const TesselIID* riid, void** ppv);
+  TSL_ULONG (*AddRef)(ITessel* self);
+  TSL_ULONG (*Release)(ITessel* self);
+  TSL_BOOL (*Open)(ITessel* self, const char16_t* path, TSL_BOOL headerOnly);
+  TSL_BOOL (*OpenFromMemory)(ITessel* self, const uint8_t* data, int32_t size,
+                             TSL_BOOL headerOnly);
+  void (*Close)(ITessel* self);
+  TSL_BOOL (*IsOpen)(ITessel* self);
+  int32_t (*GetWidth)(ITessel* self);
+  int32_t (*GetHeight)(ITessel* self);
+  int32_t (*GetMCUWidth)(ITessel* self);
+  int32_t (*GetMCUHeight)(ITessel* self);
+  TSL_BOOL (*Reconstruct)(ITessel* self, int32_t passes, TesselProgressFunc progress);
+  TSL_BOOL (*GetBitmap)(ITessel* self, uint8_t* bits, int32_t stride, int32_t fullMCU);
+  int32_t (*GetFileSize)(ITessel* self);
+  TSL_BOOL (*Save)(ITessel* self, const char16_t* path, const TesselSaveOptions* options);
+  TSL_BOOL (*SaveToMemory)(ITessel* self, uint8_t* buffer, int32_t capacity);
+  TSL_BOOL (*DrawFileThumbnail)(ITessel* self, const char16_t* path, uint8_t* bits,
+                                int32_t boxWidth, int32_t boxHeight, int32_t stride, int32_t red,
+                                int32_t green, int32_t blue, int32_t* outWidth,
+                                int32_t* outHeight, int32_t flags);
+  TSL_BOOL (*Crop)(ITessel* self, int32_t left, int32_t top, int32_t right, int32_t bottom);
+  TSL_BOOL (*FlipH)(ITessel* self, int32_t keepPartial);
+  TSL_BOOL (*FlipV)(ITessel* self, int32_t keepPartial);
+  TSL_BOOL (*RotateLeft)(ITessel* self, int32_t keepPartial);
+  TSL_BOOL (*RotateRight)(ITessel* self, int32_t keepPartial);
+  TSL_BOOL (*ApplyBitmapChanges)(ITessel* self, uint8_t** ppBits, int32_t stride, int32_t force,
+                                 Statistics* stats);
+  TSL_BOOL (*Grayscale)(ITessel* self);
+  TSL_BOOL (*CanGrayscale)(ITessel* self);
+  TSL_BOOL (*Levels)(ITessel* self, int32_t offset0, int32_t offset1, int32_t offset2);
+  TSL_BOOL (*CanLevels)(ITessel* self);
+  void (*SetUndoStore)(ITessel* self, IUndoStore* store);
+  TSL_BOOL (*Undo)(ITessel* self);
+  const char16_t* (*FormatExifInfo)(ITessel* self, const char16_t* templ, uint32_t useFileDate,
+                                    uint32_t locale, const char16_t* datePicture,
+                                    const char16_t* timePicture, int32_t withSubSeconds);
+  uint16_t (*GetOrientation)(ITessel* self);
+  void (*SetOrientation)(ITessel* self, uint16_t orientation);
+  TesselThumbnailSize (*GetExifThumbnailSize)(ITessel* self);
+  TSL_BOOL (*IsGrayscale)(ITessel* self);
+  void (*GetCoefficients)(ITessel* self, int16_t** ppCoefficients, int32_t* pCount);
+  TSL_BOOL (*SetCoefficients)(ITessel* self, const int16_t* coefficients, int32_t count);
+} ITesselVtbl;
+
+struct ITessel {
+  const ITesselVtbl* lpVtbl;
+};
+
+#endif /* __cplusplus */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define TSL_EXPORT __attribute__((visibility("default")))
+#else
+#define TSL_EXPORT
+#endif
+
+/* Creates an image object with one reference. E_POINTER for a null argument. */
+TSL_EXPORT TSL_HRESULT CreateTesselObject(ITessel** ppObject);
+
+#ifdef __cplusplus
+}  /* extern "C" */
+#endif
+
+#endif /* TESSEL_TESSEL_H */
