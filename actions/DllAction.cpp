@@ -31,16 +31,18 @@ TSL_BOOL CDllAction::TransferBlocks(const MCURect& rect, bool restore) {
   PlaneLayout planes[MAX_COMPONENTS];
   if (ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), planes) < 0) return 0;
   int16_t* store = m_pImage->Coefficients();
-  const int components = info.num_components < MAX_COMPONENTS ? info.num_components
-                                                               : MAX_COMPONENTS;
+  const int components =
+      info.num_components < MAX_COMPONENTS ? info.num_components : MAX_COMPONENTS;
   for (int c = 0; c < components; ++c) {
     const int h = info.comp_info[c].h_samp_factor;
     const int v = info.comp_info[c].v_samp_factor;
     const PlaneLayout& plane = planes[c];
     const uint32_t bytes = static_cast<uint32_t>(rect.Width()) * h * 64 * sizeof(int16_t);
     for (int64_t row = int64_t{rect.top} * v; row < int64_t{rect.bottom} * v; ++row) {
-      int16_t* run = store + plane.offset + (row * plane.blocksPerRow + int64_t{rect.left} * h) * 64;
-      const TSL_BOOL ok = restore ? m_pUndoStore->Read(run, bytes) : m_pUndoStore->Write(run, bytes);
+      int16_t* run =
+          store + plane.offset + (row * plane.blocksPerRow + int64_t{rect.left} * h) * 64;
+      const TSL_BOOL ok =
+          restore ? m_pUndoStore->Read(run, bytes) : m_pUndoStore->Write(run, bytes);
       if (!ok) return 0;
     }
   }

@@ -43,9 +43,9 @@ class CDllAction {
   TSL_BOOL SaveBlocks(const MCURect& rect);
   TSL_BOOL RestoreBlocks(const MCURect& rect);
 
-  CDllImage* m_pImage = nullptr;     // the image the action works on; set by Do
+  CDllImage* m_pImage = nullptr;       // the image the action works on; set by Do
   IUndoStore* m_pUndoStore = nullptr;  // the store in force when the action ran; may be null
-  TSL_BOOL m_bDone = 0;              // non-zero while the action's effect is in place
+  TSL_BOOL m_bDone = 0;                // non-zero while the action's effect is in place
 
  private:
   TSL_BOOL TransferBlocks(const MCURect& rect, bool restore);

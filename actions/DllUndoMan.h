@@ -23,7 +23,7 @@ class CDllUndoMan {
   void Clear();
 
  private:
-  CDllImage* m_pImage;                 // the owning image object
-  IUndoStore* m_pUndoStore = nullptr;  // handed to every action that runs
+  CDllImage* m_pImage;                                  // the owning image object
+  IUndoStore* m_pUndoStore = nullptr;                   // handed to every action that runs
   std::vector<std::unique_ptr<CDllAction>> m_vActions;  // done actions, oldest first
 };

@@ -63,8 +63,8 @@ void PrintText(const std::string& file, const InfoReport& r) {
   for (size_t i = 0; i < r.header.components.size(); ++i) {
     const ComponentHeader& c = r.header.components[i];
     std::cout << "  component " << i << ":  sampling " << c.h << 'x' << c.v << ", blocks "
-              << c.widthBlocks << 'x' << c.heightBlocks << " (store " << mx * c.h << 'x'
-              << my * c.v << ")\n";
+              << c.widthBlocks << 'x' << c.heightBlocks << " (store " << mx * c.h << 'x' << my * c.v
+              << ")\n";
   }
   std::cout << "  coefficients: " << r.coefficients << '\n';
 }
@@ -103,7 +103,8 @@ bool InfoOne(const std::string& file, const InfoOptions& options) {
 
 void AddInfoCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<InfoOptions>();
-  CLI::App* cmd = app.add_subcommand("info", "Show the size, MCU and component layout of JPEG files");
+  CLI::App* cmd =
+      app.add_subcommand("info", "Show the size, MCU and component layout of JPEG files");
   cmd->add_option("FILE", options->files, "JPEG files")->required();
   cmd->add_flag("--header-only", options->headerOnly, "Read only the header (no coefficients)");
   cmd->add_flag("--json", options->json, "Print one JSON object per file");

@@ -2,8 +2,6 @@
 // Shared helpers of the tessel tool.
 #include "cli/Common.h"
 
-#include "platform/Files.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+
+#include "platform/Files.h"
 
 namespace cli {
 

@@ -10,10 +10,10 @@
 namespace cli {
 
 struct ComponentHeader {
-  int h = 0;            // horizontal sampling factor
-  int v = 0;            // vertical sampling factor
-  int widthBlocks = 0;  // blocks that cover the image horizontally
-  int heightBlocks = 0; // blocks that cover the image vertically
+  int h = 0;             // horizontal sampling factor
+  int v = 0;             // vertical sampling factor
+  int widthBlocks = 0;   // blocks that cover the image horizontally
+  int heightBlocks = 0;  // blocks that cover the image vertically
 };
 
 struct JpegHeader {

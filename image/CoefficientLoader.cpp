@@ -52,8 +52,8 @@ void LoadComponent(j_decompress_ptr cinfo, jvirt_barray_ptr array, const jpeg_co
   for (int k = 0; k < DCTSIZE2; ++k) quant[k] = q.quantval[k];
   const JDIMENSION step = static_cast<JDIMENSION>(comp.v_samp_factor);
   for (JDIMENSION row = 0; row < realHeight; row += step) {
-    JBLOCKARRAY rows = cinfo->mem->access_virt_barray(reinterpret_cast<j_common_ptr>(cinfo),
-                                                      array, row, step, FALSE);
+    JBLOCKARRAY rows = cinfo->mem->access_virt_barray(reinterpret_cast<j_common_ptr>(cinfo), array,
+                                                      row, step, FALSE);
     for (JDIMENSION r = 0; r < step && row + r < realHeight; ++r) {
       const JBLOCKROW blocks = rows[r];
       for (JDIMENSION x = 0; x < realWidth; ++x) {

@@ -5,9 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "image/Jpeg.h"
-
 #include "image/CoefficientStore.h"
+#include "image/Jpeg.h"
 
 // Where the loader reads: an open file (read from its start) or the caller's bytes.
 struct JpegInput {

@@ -51,8 +51,8 @@ int64_t ComputeStoreLayout(const jpeg_decompress_struct& info, int64_t width, in
     const int64_t values = 64 * blocksPerRow * blockRows;
     if (total + values > kMaxCoefficientCount) return -1;
     if (planes != nullptr && c < MAX_COMPONENTS) {
-      planes[c] = PlaneLayout{static_cast<int32_t>(blocksPerRow),
-                              static_cast<int32_t>(blockRows), total};
+      planes[c] =
+          PlaneLayout{static_cast<int32_t>(blocksPerRow), static_cast<int32_t>(blockRows), total};
     }
     total += values;
   }

@@ -120,7 +120,8 @@ TSL_BOOL CDllImage::ReadHeaderAndStore(const Source& source, TSL_BOOL headerOnly
   const JpegInput input{source.file, source.data, source.size};
   AttachJpegInput(&m_info, input, &memory);
   jpeg_save_markers(&m_info, JPEG_COM, 0xFFFF);
-  for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code) jpeg_save_markers(&m_info, code, 0xFFFF);
+  for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
+    jpeg_save_markers(&m_info, code, 0xFFFF);
   jpeg_read_header(&m_info, TRUE);
   // The source only lives for this call; the header decompressor is never read from again.
   m_info.src = nullptr;
@@ -179,8 +180,8 @@ TSL_BOOL CDllImage::Save(const char16_t*, const TesselSaveOptions*) { return 0; 
 
 TSL_BOOL CDllImage::SaveToMemory(uint8_t*, int32_t) { return 0; }
 
-TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t*, uint8_t*, int32_t, int32_t, int32_t,
-                                      int32_t, int32_t, int32_t, int32_t*, int32_t*, int32_t) {
+TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t*, uint8_t*, int32_t, int32_t, int32_t, int32_t,
+                                      int32_t, int32_t, int32_t*, int32_t*, int32_t) {
   return 0;
 }
 

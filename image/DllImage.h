@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "image/Jpeg.h"
-
 #include "actions/DllUndoMan.h"
 #include "image/CoefficientStore.h"
 #include "image/ErrorRecord.h"
+#include "image/Jpeg.h"
 #include "metadata/Exif.h"
 #include "platform/Files.h"
 #include "tessel/tessel.h"
@@ -101,16 +100,16 @@ class CDllImage final : public ITessel {
   TSL_BOOL ReadHeaderAndStore(const Source& source, TSL_BOOL headerOnly);
   void DestroyHeaderDecompressor();
 
-  int32_t m_iRefCount = 0;            // the factory raises it to 1
-  std::u16string m_strSavedPath;      // path of the most recent successful Save
-  FileTimes m_times;                  // creation, last access, last write of the last Open
-  int32_t m_iWidth = 0;               // current image width in pixels
-  int32_t m_iHeight = 0;              // current image height in pixels
-  CExif m_exif;                       // metadata of the opened image
-  jpeg_decompress_struct m_info;      // the header decompressor (zeroed when never created)
-  bool m_bInfoAlive = false;          // m_info is created and not yet destroyed
-  ErrorRecord m_errors;               // error record of m_info and the lossless writer
-  CoefficientArray m_pCoefficients;   // the coefficient store; null when no image is open
-  int32_t m_iCoefficientCount = 0;    // number of values in the store
-  CDllUndoMan m_undo;                 // the undo manager
+  int32_t m_iRefCount = 0;           // the factory raises it to 1
+  std::u16string m_strSavedPath;     // path of the most recent successful Save
+  FileTimes m_times;                 // creation, last access, last write of the last Open
+  int32_t m_iWidth = 0;              // current image width in pixels
+  int32_t m_iHeight = 0;             // current image height in pixels
+  CExif m_exif;                      // metadata of the opened image
+  jpeg_decompress_struct m_info;     // the header decompressor (zeroed when never created)
+  bool m_bInfoAlive = false;         // m_info is created and not yet destroyed
+  ErrorRecord m_errors;              // error record of m_info and the lossless writer
+  CoefficientArray m_pCoefficients;  // the coefficient store; null when no image is open
+  int32_t m_iCoefficientCount = 0;   // number of values in the store
+  CDllUndoMan m_undo;                // the undo manager
 };

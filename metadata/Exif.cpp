@@ -2,6 +2,8 @@
 // CExif: file names, file date, the empty state and the orientation accessors.
 #include "metadata/Exif.h"
 
+#include <cstring>
+
 namespace {
 
 // The part of a path after its last '\', '/' or ':'.
@@ -49,7 +51,15 @@ void CExif::ForgetMarkerPositions() {
   m_pPixelYDim = nullptr;
 }
 
-void CExif::ReadMarkers(jpeg_saved_marker_ptr /*markers*/) { SetEmptyState(); }
+// Notes the JFIF marker for now; the Exif segment's values are read by the full reader.
+void CExif::ReadMarkers(jpeg_saved_marker_ptr markers) {
+  SetEmptyState();
+  for (jpeg_saved_marker_ptr m = markers; m != nullptr; m = m->next) {
+    if (m->marker == JPEG_APP0 && m->data_length >= 5 && std::memcmp(m->data, "JFIF\0", 5) == 0) {
+      m_bHasJFIF = 1;
+    }
+  }
+}
 
 void CExif::SetOrientation(uint16_t orientation) {
   if (m_pOrientation == nullptr) return;

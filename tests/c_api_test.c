@@ -1,21 +1,20 @@
 /* SPDX-License-Identifier: MIT */
 /* A host written in C: creates an image object and calls it through the C view. */
+#include <jpeglib.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
-
-#include <jpeglib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include "tessel/tessel.h"
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
       fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      return 1;                                                      \
-    }                                                                \
+      return 1;                                                                \
+    }                                                                          \
   } while (0)
 
 /* Writes a 37x21 grey-level ramp as a JPEG file. */

@@ -57,21 +57,22 @@ static const TesselIID TSL_IID_ITessel = {
 
 /* What Save writes and how; fields in this order, 56 bytes on a 64-bit system. */
 typedef struct TesselSaveOptions {
-  int32_t iMode;          /* 1: re-encode pBitmap; anything else: lossless from the coefficients */
-  int32_t iQuality;       /* re-encoding quality, 0..100 */
-  TSL_BOOL bSubsample;    /* re-encoding: first component 2x2 (non-zero) or 1x1 (zero) */
+  int32_t iMode;           /* 1: re-encode pBitmap; anything else: lossless from the coefficients */
+  int32_t iQuality;        /* re-encoding quality, 0..100 */
+  TSL_BOOL bSubsample;     /* re-encoding: first component 2x2 (non-zero) or 1x1 (zero) */
   TSL_BOOL bKeepFileTimes; /* give the new file the times captured by the last Open */
-  TSL_BOOL bOptimize;     /* compute optimal Huffman tables */
-  TSL_BOOL bKeepComments; /* copy COM markers */
-  TSL_BOOL bKeepMetadata; /* copy APP1..APP14 and update the Exif data */
-  int32_t iThumbnailMode; /* Exif thumbnail: 0 remove, 1 keep, 2 make a new one */
-  int32_t iThumbnailSize; /* longest side of a new thumbnail, limited to 32..256 */
-  uint8_t* pBitmap;       /* row 0 of a 24-bit bitmap of the current image, or null */
-  int32_t iStride;        /* byte distance between pBitmap rows, negative for bottom-up */
+  TSL_BOOL bOptimize;      /* compute optimal Huffman tables */
+  TSL_BOOL bKeepComments;  /* copy COM markers */
+  TSL_BOOL bKeepMetadata;  /* copy APP1..APP14 and update the Exif data */
+  int32_t iThumbnailMode;  /* Exif thumbnail: 0 remove, 1 keep, 2 make a new one */
+  int32_t iThumbnailSize;  /* longest side of a new thumbnail, limited to 32..256 */
+  uint8_t* pBitmap;        /* row 0 of a 24-bit bitmap of the current image, or null */
+  int32_t iStride;         /* byte distance between pBitmap rows, negative for bottom-up */
 } TesselSaveOptions;
 
 /* The default save options, as an initializer: TesselSaveOptions o = TSL_SAVE_OPTIONS_DEFAULT; */
-#define TSL_SAVE_OPTIONS_DEFAULT {0, 75, 1, 0, 1, 1, 1, 1, 160, NULL, 0}
+#define TSL_SAVE_OPTIONS_DEFAULT \
+  { 0, 75, 1, 0, 1, 1, 1, 1, 160, NULL, 0 }
 
 /* Counts filled by ApplyBitmapChanges. */
 typedef struct Statistics {
@@ -96,7 +97,7 @@ typedef int32_t (*TesselProgressFunc)(int32_t percent);
 #define TSL_THUMB_SHADOW 4
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 #endif
 
 #ifdef __cplusplus
@@ -128,9 +129,9 @@ class ITessel {
   virtual TSL_BOOL Save(const char16_t* path, const TesselSaveOptions* options) = 0;
   virtual TSL_BOOL SaveToMemory(uint8_t* buffer, int32_t capacity) = 0;
   virtual TSL_BOOL DrawFileThumbnail(const char16_t* path, uint8_t* bits, int32_t boxWidth,
-                                     int32_t boxHeight, int32_t stride, int32_t red,
-                                     int32_t green, int32_t blue, int32_t* outWidth,
-                                     int32_t* outHeight, int32_t flags) = 0;
+                                     int32_t boxHeight, int32_t stride, int32_t red, int32_t green,
+                                     int32_t blue, int32_t* outWidth, int32_t* outHeight,
+                                     int32_t flags) = 0;
   virtual TSL_BOOL Crop(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
   virtual TSL_BOOL FlipH(int32_t keepPartial) = 0;
   virtual TSL_BOOL FlipV(int32_t keepPartial) = 0;
@@ -174,8 +175,7 @@ typedef struct ITesselVtbl {
   TSL_ULONG (*AddRef)(ITessel* self);
   TSL_ULONG (*Release)(ITessel* self);
   TSL_BOOL (*Open)(ITessel* self, const char16_t* path, TSL_BOOL headerOnly);
-  TSL_BOOL (*OpenFromMemory)(ITessel* self, const uint8_t* data, int32_t size,
-                             TSL_BOOL headerOnly);
+  TSL_BOOL (*OpenFromMemory)(ITessel* self, const uint8_t* data, int32_t size, TSL_BOOL headerOnly);
   void (*Close)(ITessel* self);
   TSL_BOOL (*IsOpen)(ITessel* self);
   int32_t (*GetWidth)(ITessel* self);
@@ -187,17 +187,17 @@ typedef struct ITesselVtbl {
   int32_t (*GetFileSize)(ITessel* self);
   TSL_BOOL (*Save)(ITessel* self, const char16_t* path, const TesselSaveOptions* options);
   TSL_BOOL (*SaveToMemory)(ITessel* self, uint8_t* buffer, int32_t capacity);
-  TSL_BOOL (*DrawFileThumbnail)(ITessel* self, const char16_t* path, uint8_t* bits,
-                                int32_t boxWidth, int32_t boxHeight, int32_t stride, int32_t red,
-                                int32_t green, int32_t blue, int32_t* outWidth,
-                                int32_t* outHeight, int32_t flags);
+  TSL_BOOL (*DrawFileThumbnail)
+  (ITessel* self, const char16_t* path, uint8_t* bits, int32_t boxWidth, int32_t boxHeight,
+   int32_t stride, int32_t red, int32_t green, int32_t blue, int32_t* outWidth, int32_t* outHeight,
+   int32_t flags);
   TSL_BOOL (*Crop)(ITessel* self, int32_t left, int32_t top, int32_t right, int32_t bottom);
   TSL_BOOL (*FlipH)(ITessel* self, int32_t keepPartial);
   TSL_BOOL (*FlipV)(ITessel* self, int32_t keepPartial);
   TSL_BOOL (*RotateLeft)(ITessel* self, int32_t keepPartial);
   TSL_BOOL (*RotateRight)(ITessel* self, int32_t keepPartial);
-  TSL_BOOL (*ApplyBitmapChanges)(ITessel* self, uint8_t** ppBits, int32_t stride, int32_t force,
-                                 Statistics* stats);
+  TSL_BOOL (*ApplyBitmapChanges)
+  (ITessel* self, uint8_t** ppBits, int32_t stride, int32_t force, Statistics* stats);
   TSL_BOOL (*Grayscale)(ITessel* self);
   TSL_BOOL (*CanGrayscale)(ITessel* self);
   TSL_BOOL (*Levels)(ITessel* self, int32_t offset0, int32_t offset1, int32_t offset2);
@@ -235,7 +235,7 @@ extern "C" {
 TSL_EXPORT TSL_HRESULT CreateTesselObject(ITessel** ppObject);
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 #endif
 
 #endif /* TESSEL_TESSEL_H */

@@ -225,8 +225,8 @@ bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
     dst.widthInBlocks = static_cast<int>(comp.width_in_blocks);
     dst.heightInBlocks = static_cast<int>(comp.height_in_blocks);
     dst.quantTableNo = comp.quant_tbl_no;
-    const JQUANT_TBL* q = comp.quant_table != nullptr ? comp.quant_table
-                                                       : cinfo.quant_tbl_ptrs[comp.quant_tbl_no];
+    const JQUANT_TBL* q =
+        comp.quant_table != nullptr ? comp.quant_table : cinfo.quant_tbl_ptrs[comp.quant_tbl_no];
     dst.quant.assign(q->quantval, q->quantval + DCTSIZE2);
     dst.coefficients.resize(size_t{64} * dst.widthInBlocks * dst.heightInBlocks);
     int16_t* p = dst.coefficients.data();
@@ -303,7 +303,8 @@ bool ReadMarkers(const Bytes& jpeg, std::vector<Marker>* out) {
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
   jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
-  for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code) jpeg_save_markers(&cinfo, code, 0xFFFF);
+  for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
+    jpeg_save_markers(&cinfo, code, 0xFFFF);
   jpeg_read_header(&cinfo, TRUE);
   for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
     out->push_back(Marker{m->marker, Bytes(m->data, m->data + m->data_length)});
@@ -319,14 +320,16 @@ Bytes ReadFile(const std::filesystem::path& path) {
 
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::filesystem::path CorpusDir() {
   if (const char* env = std::getenv("TESSEL_CORPUS")) {
     if (std::filesystem::is_directory(env)) return env;
   }
-  const std::filesystem::path dir = std::filesystem::path(TESSEL_SOURCE_DIR) / ".." / "shared" / "corpus";
+  const std::filesystem::path dir =
+      std::filesystem::path(TESSEL_SOURCE_DIR) / ".." / "shared" / "corpus";
   return std::filesystem::is_directory(dir) ? dir : std::filesystem::path();
 }
 

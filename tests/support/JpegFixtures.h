@@ -65,8 +65,8 @@ struct Component {
   int h = 0, v = 0;
   int widthInBlocks = 0, heightInBlocks = 0;  // real blocks
   int quantTableNo = 0;
-  std::vector<uint16_t> quant;       // 64 quantizers, natural order
-  std::vector<int16_t> coefficients; // widthInBlocks x heightInBlocks blocks, row by row
+  std::vector<uint16_t> quant;        // 64 quantizers, natural order
+  std::vector<int16_t> coefficients;  // widthInBlocks x heightInBlocks blocks, row by row
 };
 struct Coefficients {
   int width = 0, height = 0;

@@ -33,7 +33,9 @@ inline ImagePtr OpenBytes(const Bytes& jpeg, bool headerOnly = false) {
   return image;
 }
 
-inline std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+inline std::u16string U16(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 inline std::u16string U16(const std::filesystem::path& path) { return U16(path.string()); }
 
 // The store of an open image as a vector.
