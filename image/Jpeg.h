@@ -2,7 +2,8 @@
 // The JPEG library's interface; jpeglib.h needs size_t and FILE declared before it.
 #pragma once
 
-#include <jpeglib.h>
-
+// clang-format off
 #include <cstddef>
 #include <cstdio>
+#include <jpeglib.h>
+// clang-format on

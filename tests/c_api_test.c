@@ -1,11 +1,13 @@
 /* SPDX-License-Identifier: MIT */
 /* A host written in C: creates an image object and calls it through the C view. */
-#include <jpeglib.h>
+/* clang-format off */
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+#include <jpeglib.h>
+/* clang-format on */
 
 #include "tessel/tessel.h"
 
