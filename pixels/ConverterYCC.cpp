@@ -2,7 +2,7 @@
 // YCbCr conversion tables, the conversion formulas and the fast routes of the usual layouts.
 #include "pixels/ConverterYCC.h"
 
-#include <algorithm>
+#include <cstring>
 
 #include "pixels/RangeLimit.h"
 
@@ -48,6 +48,32 @@ void ComputeChromaTerms(const YccTables& t, const uint8_t* cb, const uint8_t* cr
   }
 }
 
+// Eight pixels of one luma block row: 24 bytes gathered into three 64-bit words, so that the
+// bitmap takes three stores instead of twenty-four.
+template <int HShift>
+inline void ConvertFullRun(const uint8_t* clamp, const uint8_t* luma, const int32_t* blue,
+                           const int32_t* green, const int32_t* red, int x0, uint8_t* out) {
+  uint64_t word = 0;
+  int filled = 0;
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) {
+    const int c = (x0 + i) >> HShift;
+    const int32_t lum = luma[i];
+    const uint64_t bytes[3] = {clamp[lum + blue[c]], clamp[lum + green[c]], clamp[lum + red[c]]};
+#pragma GCC unroll 3
+    for (int ch = 0; ch < 3; ++ch) {
+      // Little-endian: the first byte of the bitmap is the word's lowest.
+      word |= bytes[ch] << (8 * filled);
+      if (++filled == 8) {
+        std::memcpy(out, &word, 8);
+        out += 8;
+        word = 0;
+        filled = 0;
+      }
+    }
+  }
+}
+
 // Layouts whose chroma is one block: luma sample (x, y) goes with chroma sample
 // (x >> HShift, y >> VShift). The luma row is walked in runs of one block width.
 template <int HShift, int VShift>
@@ -64,8 +90,12 @@ void ToPixelsOneChromaBlock(const YccTables& t, const uint8_t* clamp, const uint
     uint8_t* out = dst + static_cast<ptrdiff_t>(y) * stride;
     for (int x0 = 0; x0 < width; x0 += 8) {
       const uint8_t* luma = area + DecodeSampleOffset(0, x0, y);
-      const int run = std::min(8, width - x0);
-      for (int i = 0; i < run; ++i, out += 3) {
+      if (width - x0 >= 8) {
+        ConvertFullRun<HShift>(clamp, luma, blue, green, red, x0, out);
+        out += 24;
+        continue;
+      }
+      for (int i = 0; i < width - x0; ++i, out += 3) {
         const int c = (x0 + i) >> HShift;
         const int32_t lum = luma[i];
         out[0] = clamp[lum + blue[c]];

@@ -5,119 +5,13 @@
 #include <cstddef>
 #include <cstring>
 
+#include "pixels/FixedPoint.h"
+#include "pixels/InverseTransform.h"
 #include "pixels/RangeLimit.h"
 
 namespace {
 
-// Wrapping arithmetic: values are carried as uint32_t, whose sums and products wrap modulo
-// 2^32 as the transforms require, and read back as signed only to shift.
-using Wrap = uint32_t;
-
-constexpr Wrap W(int32_t value) { return static_cast<Wrap>(value); }
-
-// x times a 13-bit fixed-point multiplier (a constant standing for multiplier / 8192).
-constexpr Wrap Mul(Wrap x, int32_t multiplier) { return x * static_cast<Wrap>(multiplier); }
-
-// D(x, n): shift right by n with rounding, (x + 2^(n-1)) >> n, arithmetic.
-template <int N>
-constexpr int32_t Descale(Wrap x) {
-  return static_cast<int32_t>(x + (Wrap{1} << (N - 1))) >> N;
-}
-
-constexpr int kConstBits = 13;
-constexpr int kPass1Bits = 2;  // extra precision carried between the passes
-
-// Odd-part rotation shared by both transforms.
-struct Odd {
-  Wrap o0, o1, o2, o3;
-};
-inline Odd Rotate(Wrap a0, Wrap a1, Wrap a2, Wrap a3) {
-  const Wrap z5 = Mul(a0 + a2 + a1 + a3, 9633);  // 1.175875602
-  const Wrap z1 = Mul(a0 + a3, -7373);           // -0.899976223
-  const Wrap z2 = Mul(a1 + a2, -20995);          // -2.562915447
-  const Wrap z3 = Mul(a0 + a2, -16069) + z5;     // -1.961570560
-  const Wrap z4 = Mul(a1 + a3, -3196) + z5;      // -0.390180644
-  return Odd{Mul(a0, 2446) + z1 + z3,            // 0.298631336
-             Mul(a1, 16819) + z2 + z4,           // 2.053119869
-             Mul(a2, 25172) + z2 + z3,           // 3.072711026
-             Mul(a3, 12299) + z1 + z4};          // 1.501321110
-}
-
-// Even part of the inverse transform from inputs 0, 2, 4, 6.
-struct Even {
-  Wrap t10, t11, t12, t13;
-};
-inline Even InverseEven(Wrap i0, Wrap i2, Wrap i4, Wrap i6) {
-  const Wrap z1 = Mul(i2 + i6, 4433);   // 0.541196100
-  const Wrap t2 = z1 - Mul(i6, 15137);  // 1.847759065
-  const Wrap t3 = z1 + Mul(i2, 6270);   // 0.765366865
-  const Wrap t0 = (i0 + i4) << kConstBits;
-  const Wrap t1 = (i0 - i4) << kConstBits;
-  return Even{t0 + t3, t1 + t2, t1 - t2, t0 - t3};
-}
-
-// Inverse pass 1 on column u: coefficient rows to workspace rows, with two extra bits.
-inline void InverseColumn(const int16_t* in, int32_t* ws) {
-  if ((in[8] | in[16] | in[24] | in[32] | in[40] | in[48] | in[56]) == 0) {
-    const int32_t dc = in[0] * (1 << kPass1Bits);
-    for (int r = 0; r < 8; ++r) ws[8 * r] = dc;
-    return;
-  }
-  const Even e = InverseEven(W(in[0]), W(in[16]), W(in[32]), W(in[48]));
-  const Odd o = Rotate(W(in[56]), W(in[40]), W(in[24]), W(in[8]));
-  constexpr int kShift = kConstBits - kPass1Bits;
-  ws[0] = Descale<kShift>(e.t10 + o.o3);
-  ws[8] = Descale<kShift>(e.t11 + o.o2);
-  ws[16] = Descale<kShift>(e.t12 + o.o1);
-  ws[24] = Descale<kShift>(e.t13 + o.o0);
-  ws[32] = Descale<kShift>(e.t13 - o.o0);
-  ws[40] = Descale<kShift>(e.t12 - o.o1);
-  ws[48] = Descale<kShift>(e.t11 - o.o2);
-  ws[56] = Descale<kShift>(e.t10 - o.o3);
-}
-
-// Inverse pass 2 on one workspace row: removes the precision bits and the factor 8 of the
-// two passes, and adds the level shift through the transform view.
-inline void InverseRow(const int32_t* ws, const uint8_t* view, uint8_t* out) {
-  const auto sample = [view](int32_t v) { return view[v & kTransformMask]; };
-  if ((ws[1] | ws[2] | ws[3] | ws[4] | ws[5] | ws[6] | ws[7]) == 0) {
-    std::memset(out, sample(Descale<kPass1Bits + 3>(W(ws[0]))), 8);
-    return;
-  }
-  const Even e = InverseEven(W(ws[0]), W(ws[2]), W(ws[4]), W(ws[6]));
-  const Odd o = Rotate(W(ws[7]), W(ws[5]), W(ws[3]), W(ws[1]));
-  constexpr int kShift = kConstBits + kPass1Bits + 3;
-  out[0] = sample(Descale<kShift>(e.t10 + o.o3));
-  out[1] = sample(Descale<kShift>(e.t11 + o.o2));
-  out[2] = sample(Descale<kShift>(e.t12 + o.o1));
-  out[3] = sample(Descale<kShift>(e.t13 + o.o0));
-  out[4] = sample(Descale<kShift>(e.t13 - o.o0));
-  out[5] = sample(Descale<kShift>(e.t12 - o.o1));
-  out[6] = sample(Descale<kShift>(e.t11 - o.o2));
-  out[7] = sample(Descale<kShift>(e.t10 - o.o3));
-}
-
-// True when every coefficient but the DC is zero (the usual case for chroma and flat areas).
-inline bool OnlyDC(const int16_t* in) {
-  uint64_t words[16];
-  std::memcpy(words, in, sizeof(words));
-  uint64_t any = words[0] & ~uint64_t{0xFFFF};  // coefficients 1 to 3 (little-endian)
-  for (int i = 1; i < 16; ++i) any |= words[i];
-  return any == 0;
-}
-
-void InverseTransform(const int16_t* in, uint8_t* out) {
-  const uint8_t* view = RangeLimitTable() + kTransformCentre;
-  if (OnlyDC(in)) {
-    // What both passes give for a DC-only block, in one step.
-    const int32_t dc = in[0] * (1 << kPass1Bits);
-    std::memset(out, view[Descale<kPass1Bits + 3>(W(dc)) & kTransformMask], 64);
-    return;
-  }
-  int32_t ws[64];
-  for (int u = 0; u < 8; ++u) InverseColumn(in + u, ws + u);
-  for (int y = 0; y < 8; ++y) InverseRow(ws + 8 * y, view, out + 8 * y);
-}
+using namespace dct;
 
 // One forward pass over eight values a `step` apart. Pass 1 (rows) keeps two extra bits and
 // the factor 8; pass 2 (columns) removes both, leaving true DCT scale.
@@ -296,7 +190,7 @@ void CDCT::DecodeRect(const int16_t* store, uint8_t* bits, int32_t stride, int32
             const bool inside = by < s.blockRows && bx < s.blocksPerRow;
             const int16_t* source =
                 inside ? store + s.offset + (by * s.blocksPerRow + bx) * 64 : aiDummyCoefs;
-            InverseTransform(source, aiMCU + DecodeBlockOffset(k, l, m));
+            dct::InverseTransform(source, aiMCU + DecodeBlockOffset(k, l, m));
           }
         }
       }
@@ -325,5 +219,5 @@ void CDCT::ForwardBlock(int component, int blockX, int blockY, int16_t* out) {
 }
 
 void CDCT::InverseBlock(const int16_t* coefficients, uint8_t* samples) const {
-  InverseTransform(coefficients, samples);
+  dct::InverseTransform(coefficients, samples);
 }
