@@ -2,6 +2,7 @@
 // YCbCr conversion tables, the conversion formulas and the fast routes of the usual layouts.
 #include "pixels/ConverterYCC.h"
 
+#include <bit>
 #include <cstring>
 
 #include "pixels/RangeLimit.h"
@@ -48,6 +49,14 @@ void ComputeChromaTerms(const YccTables& t, const uint8_t* cb, const uint8_t* cr
   }
 }
 
+inline void StoreLittleEndian(uint64_t word, uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &word, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(word >> (8 * i));
+  }
+}
+
 // Eight pixels of one luma block row: 24 bytes gathered into three 64-bit words, so that the
 // bitmap takes three stores instead of twenty-four.
 template <int HShift>
@@ -62,10 +71,10 @@ inline void ConvertFullRun(const uint8_t* clamp, const uint8_t* luma, const int3
     const uint64_t bytes[3] = {clamp[lum + blue[c]], clamp[lum + green[c]], clamp[lum + red[c]]};
 #pragma GCC unroll 3
     for (int ch = 0; ch < 3; ++ch) {
-      // Little-endian: the first byte of the bitmap is the word's lowest.
+      // The first byte of the bitmap is the word's lowest.
       word |= bytes[ch] << (8 * filled);
       if (++filled == 8) {
-        std::memcpy(out, &word, 8);
+        StoreLittleEndian(word, out);
         out += 8;
         word = 0;
         filled = 0;
