@@ -61,12 +61,12 @@ inline void StoreLittleEndian(uint64_t word, uint8_t* out) {
 // bitmap takes three stores instead of twenty-four.
 template <int HShift>
 inline void ConvertFullRun(const uint8_t* clamp, const uint8_t* luma, const int32_t* blue,
-                           const int32_t* green, const int32_t* red, int x0, uint8_t* out) {
+                           const int32_t* green, const int32_t* red, uint8_t* out) {
   uint64_t word = 0;
   int filled = 0;
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
-    const int c = (x0 + i) >> HShift;
+    const int c = i >> HShift;  // a constant once unrolled, so shared chroma is loaded once
     const int32_t lum = luma[i];
     const uint64_t bytes[3] = {clamp[lum + blue[c]], clamp[lum + green[c]], clamp[lum + red[c]]};
 #pragma GCC unroll 3
@@ -100,7 +100,8 @@ void ToPixelsOneChromaBlock(const YccTables& t, const uint8_t* clamp, const uint
     for (int x0 = 0; x0 < width; x0 += 8) {
       const uint8_t* luma = area + DecodeSampleOffset(0, x0, y);
       if (width - x0 >= 8) {
-        ConvertFullRun<HShift>(clamp, luma, blue, green, red, x0, out);
+        const int c0 = x0 >> HShift;
+        ConvertFullRun<HShift>(clamp, luma, blue + c0, green + c0, red + c0, out);
         out += 24;
         continue;
       }
