@@ -4,9 +4,11 @@
 // once, and the samples are transposed back. Every step is the plain transform's, in 32-bit
 // lanes that wrap alike; the row shortcut for zero AC inputs is blended in lane by lane, since
 // for absurd coefficients it can differ from the general steps, which overflow.
-#include <immintrin.h>
-
 #include "pixels/InverseTransform.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
 
 #define TSL_AVX2 __attribute__((target("avx2")))
 
@@ -122,3 +124,15 @@ TSL_AVX2 void InverseTransformWide(const int16_t* in, uint8_t* out) {
 }
 
 }  // namespace dct
+
+#else  // other processors use the plain transform
+
+namespace dct {
+
+bool WideInverseSupported() { return false; }
+
+void InverseTransformWide(const int16_t* in, uint8_t* out) { InverseTransformPlain(in, out); }
+
+}  // namespace dct
+
+#endif
