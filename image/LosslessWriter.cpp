@@ -13,6 +13,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "image/CoefficientStore.h"
 #include "image/DllImage.h"
@@ -152,10 +155,11 @@ void PrepareQuantizerTable(const JQUANT_TBL& table, QuantizerTable* out) {
     out->half[k] = static_cast<uint32_t>(q / 2);
     // A zero quantizer gets a zero reciprocal, so its values quantize to 0 like QuantizeValue.
     out->reciprocal[k] = q == 0 ? 0 : (uint64_t{1} << kReciprocalShift) / q + 1;
+    out->inverse[k] = q == 0 ? 0.0 : 1.0 / static_cast<double>(q);
   }
 }
 
-bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
+bool QuantizeBlockPortable(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
   uint32_t largestAc = 0;
   for (int k = 0; k < DCTSIZE2; ++k) {
     const int32_t value = in[k];
@@ -167,6 +171,66 @@ bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
   }
   return largestAc <= kLargestAc && out[0] >= kSmallestDc && out[0] <= kLargestDc;
 }
+
+#if defined(__SSE2__)
+
+namespace {
+
+// Quotients of four sums (32-bit lanes) by their quantizers: sum times the double inverse plus
+// 2^-20, truncated. The product's error is below 2^17 * 2^-51 = 2^-34, so an exact multiple
+// stays above its quotient and any other sum, whose fraction is at least 1/q >= 2^-16, stays
+// below the next integer: the truncation is the exact floor.
+inline __m128i QuotientsOfFour(__m128i sums, const double* inverse) {
+  const __m128d bias = _mm_set1_pd(1.0 / (1 << 20));
+  const __m128d low = _mm_cvtepi32_pd(sums);
+  const __m128d high = _mm_cvtepi32_pd(_mm_shuffle_epi32(sums, 0xEE));
+  const __m128i qLow = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(low, _mm_loadu_pd(inverse)), bias));
+  const __m128i qHigh =
+      _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(high, _mm_loadu_pd(inverse + 2)), bias));
+  return _mm_unpacklo_epi64(qLow, qHigh);
+}
+
+}  // namespace
+
+bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i largestAc = _mm_set1_epi32(static_cast<int32_t>(kLargestAc));
+  // Lane 0 of the first group is the DC value, checked on its own below.
+  const __m128i notDc = _mm_set_epi32(-1, -1, -1, 0);
+  __m128i over = zero;
+  for (int k = 0; k < DCTSIZE2; k += 8) {
+    const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+    const __m128i signs = _mm_srai_epi16(values, 15);
+    // |value| as an unsigned 16-bit number (32768 included), widened to 32 bits.
+    const __m128i magnitudes = _mm_sub_epi16(_mm_xor_si128(values, signs), signs);
+    const __m128i sumLow =
+        _mm_add_epi32(_mm_unpacklo_epi16(magnitudes, zero),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.half + k)));
+    const __m128i sumHigh =
+        _mm_add_epi32(_mm_unpackhi_epi16(magnitudes, zero),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.half + k + 4)));
+    const __m128i low = QuotientsOfFour(sumLow, table.inverse + k);
+    const __m128i high = QuotientsOfFour(sumHigh, table.inverse + k + 4);
+    const __m128i overLow = _mm_cmpgt_epi32(low, largestAc);
+    over = _mm_or_si128(over, _mm_or_si128(k == 0 ? _mm_and_si128(overLow, notDc) : overLow,
+                                           _mm_cmpgt_epi32(high, largestAc)));
+    // The sign back on (the quotients are at most 32768, so the pack never saturates).
+    const __m128i signLow = _mm_unpacklo_epi16(signs, signs);
+    const __m128i signHigh = _mm_unpackhi_epi16(signs, signs);
+    const __m128i signedLow = _mm_sub_epi32(_mm_xor_si128(low, signLow), signLow);
+    const __m128i signedHigh = _mm_sub_epi32(_mm_xor_si128(high, signHigh), signHigh);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(signedLow, signedHigh));
+  }
+  return _mm_movemask_epi8(over) == 0 && out[0] >= kSmallestDc && out[0] <= kLargestDc;
+}
+
+#else
+
+bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
+  return QuantizeBlockPortable(in, table, out);
+}
+
+#endif
 
 TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* destination,
                        const TesselSaveOptions& options, const uint8_t* thumbnail,

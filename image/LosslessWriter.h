@@ -27,15 +27,20 @@ TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* desti
 int16_t QuantizeValue(int32_t value, int32_t quantizer);
 
 // The same rule for one table, computed without division: the writer's fast path. For each of
-// the 64 quantizers it keeps half the quantizer and a 40-bit reciprocal, which gives the exact
-// quotient for every sum below 2^24 (a 16-bit value plus half a 16-bit quantizer is below 2^17).
+// the 64 quantizers it keeps half the quantizer, a 40-bit reciprocal (the portable path: exact
+// for every sum below 2^24, and a 16-bit value plus half a 16-bit quantizer is below 2^17) and
+// the quantizer's inverse as a double (the vector path; see QuantizeBlock).
 struct QuantizerTable {
   uint32_t half[DCTSIZE2];
   uint64_t reciprocal[DCTSIZE2];
+  double inverse[DCTSIZE2];
 };
 void PrepareQuantizerTable(const JQUANT_TBL& table, QuantizerTable* out);
 // Quantizes one block of 64 stored values (natural order) into `out`. Returns false when a
 // quantized value lies outside what a baseline Huffman code carries for 8-bit samples: AC
 // values beyond +-1023, or a DC value outside -1024..1023 (so that every DC difference fits in
-// 11 bits). No 8-bit image's DCT produces such values; only edits can.
+// 11 bits). No 8-bit image's DCT produces such values; only edits can. Uses the vector path
+// where the processor has one, else the portable path; both equal QuantizeValue.
 bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out);
+// The portable path alone, for comparison.
+bool QuantizeBlockPortable(const int16_t* in, const QuantizerTable& table, JCOEF* out);
