@@ -141,6 +141,44 @@ TEST_P(WriterKind, StandardHuffmanTablesUnlessOptimizing) {
   EXPECT_LE(optimized.size(), unoptimized.size());
 }
 
+// The writer's route through store views gives the bytes of the route through filled arrays.
+Bytes WriteThrough(ITessel* image, LosslessRoute route, TSL_BOOL optimize) {
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* stream = open_memstream(&data, &size);
+  TesselSaveOptions options = TSL_SAVE_OPTIONS_DEFAULT;
+  options.bOptimize = optimize;
+  const TSL_BOOL ok = WriteLossless(*Internal(image), stream, nullptr, options, nullptr, 0, route);
+  std::fclose(stream);
+  Bytes out = ok ? Bytes(data, data + size) : Bytes();
+  std::free(data);
+  return out;
+}
+
+TEST_P(WriterKind, OnDemandRouteWritesTheBytesOfTheStagedRoute) {
+  ImagePtr image = OpenBytes(Write(GetParam()));
+  ASSERT_TRUE(image);
+  std::vector<int16_t> store = Store(image.get());
+  std::mt19937 random(3);
+  for (int edit = 0; edit < 2; ++edit) {
+    for (TSL_BOOL optimize : {0, 1}) {
+      const Bytes staged = WriteThrough(image.get(), LosslessRoute::kStaged, optimize);
+      ASSERT_FALSE(staged.empty());
+      EXPECT_EQ(WriteThrough(image.get(), LosslessRoute::kOnDemand, optimize), staged)
+          << "edited " << edit << " optimize " << optimize;
+    }
+    // Then values off their quantizers' multiples, as edits leave them.
+    for (int16_t& value : store)
+      value = static_cast<int16_t>(static_cast<int>(random() % 301) - 150);
+    ASSERT_TRUE(image->SetCoefficients(store.data(), static_cast<int32_t>(store.size())));
+  }
+  // A value that cannot be coded: both routes refuse.
+  store[1] = 32767;
+  ASSERT_TRUE(image->SetCoefficients(store.data(), static_cast<int32_t>(store.size())));
+  EXPECT_TRUE(WriteThrough(image.get(), LosslessRoute::kStaged, 1).empty());
+  EXPECT_TRUE(WriteThrough(image.get(), LosslessRoute::kOnDemand, 1).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, WriterKind, ::testing::ValuesIn(StandardKinds()),
                          [](const auto& info) { return info.param.Name(); });
 
