@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "image/LosslessWriter.h"
 #include "tests/support/TesselTest.h"
 
 namespace {
@@ -67,6 +68,35 @@ void BM_GetFileSize(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(image->GetFileSize());
 }
 BENCHMARK(BM_GetFileSize)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The quantization of the writer on the blocks of the sample: vector path, then portable path.
+template <bool kVector>
+void BM_QuantizeBlocks(benchmark::State& state) {
+  fixtures::ImagePtr image = fixtures::NewImage();
+  if (!image->Open(fixtures::U16(SampleFile()).c_str(), 0)) {
+    state.SkipWithError("open failed");
+    return;
+  }
+  const std::vector<int16_t> store = fixtures::Store(image.get());
+  JQUANT_TBL quant{};
+  for (int k = 0; k < DCTSIZE2; ++k) quant.quantval[k] = static_cast<UINT16>(1 + k % 13);
+  QuantizerTable table;
+  PrepareQuantizerTable(quant, &table);
+  std::vector<JCOEF> out(DCTSIZE2);
+  for (auto _ : state) {
+    bool fits = true;
+    for (size_t i = 0; i + DCTSIZE2 <= store.size(); i += DCTSIZE2) {
+      fits &= kVector ? QuantizeBlock(store.data() + i, table, out.data())
+                      : QuantizeBlockPortable(store.data() + i, table, out.data());
+    }
+    benchmark::DoNotOptimize(fits);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(store.size()));
+}
+BENCHMARK(BM_QuantizeBlocks<true>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuantizeBlocks<false>)->Unit(benchmark::kMillisecond);
 
 // One open and save, for timing and peak memory from outside the process.
 int RunOnce(const char* in, const char* out) {

@@ -11,8 +11,13 @@
 // Huffman-coded scan without restart markers, whatever the source's coding was.
 #include "image/LosslessWriter.h"
 
+#include <jerror.h>
+
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "image/CoefficientStore.h"
 #include "image/DllImage.h"
@@ -134,6 +139,99 @@ void DecideJfifHeader(CDllImage& image, j_compress_ptr cinfo, const TesselSaveOp
   cinfo->write_JFIF_header = (cinfo->write_JFIF_header && wanted) ? TRUE : FALSE;
 }
 
+// The on-demand route. The library reads the coefficient arrays only through its memory
+// manager's access_virt_barray, one MCU row of each component at a time (twice when it computes
+// Huffman tables). A store view stands in for a component's array: each access quantizes the
+// requested block rows straight from the store into a window of vc rows, so the coefficients
+// are never held twice. The output is the same as through filled arrays.
+struct StoreView {
+  const int16_t* plane = nullptr;  // the component's plane in the store
+  int32_t blocksPerRow = 0;        // Bc
+  int32_t blockRows = 0;           // Rc
+  int32_t realBlocks = 0;          // blocks of each row that the output holds
+  int32_t windowRows = 0;          // vc: the most rows one access may ask for
+  JBLOCKARRAY window = nullptr;    // windowRows rows of Bc blocks, in the image pool
+  const QuantizerTable* table = nullptr;
+};
+
+// Reached through the compression object's client_data while the views are in use.
+struct StoreViews {
+  StoreView views[kMaxWrittenComponents];
+  int count = 0;
+  // The memory manager's own access, for arrays that are not views.
+  JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+};
+
+[[noreturn]] void FailAccess(j_common_ptr cinfo, int code) {
+  cinfo->err->msg_code = code;
+  cinfo->err->error_exit(cinfo);
+  __builtin_unreachable();
+}
+
+// A library callback: holds no object with a destructor, since errors leave through longjmp.
+JBLOCKARRAY AccessStoreView(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION start,
+                            JDIMENSION rows, boolean writable) {
+  auto* views = static_cast<StoreViews*>(cinfo->client_data);
+  for (int c = 0; c < views->count; ++c) {
+    StoreView& view = views->views[c];
+    if (array != reinterpret_cast<jvirt_barray_ptr>(&view)) continue;
+    if (rows > static_cast<JDIMENSION>(view.windowRows) || int64_t{start} + rows > view.blockRows) {
+      FailAccess(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    }
+    bool fits = true;
+    for (JDIMENSION r = 0; r < rows; ++r) {
+      const int16_t* in = view.plane + int64_t{64} * view.blocksPerRow * (start + r);
+      for (int32_t x = 0; x < view.realBlocks; ++x) {
+        fits &= QuantizeBlock(in + int64_t{64} * x, *view.table, view.window[r][x]);
+      }
+    }
+    // The library does not check every value it codes: one beyond the code's range would be
+    // written as another value, so such a store is refused.
+    if (!fits) FailAccess(cinfo, JERR_BAD_DCT_COEF);
+    return view.window;
+  }
+  return views->access(cinfo, array, start, rows, writable);
+}
+
+// Sets up one view per component over the store and hands the library their handles.
+jvirt_barray_ptr* MakeStoreViews(j_compress_ptr cinfo, const WriteLayout& layout,
+                                 const int16_t* store, const QuantizerTable* tables,
+                                 StoreViews* views) {
+  auto common = reinterpret_cast<j_common_ptr>(cinfo);
+  auto* arrays = static_cast<jvirt_barray_ptr*>(cinfo->mem->alloc_small(
+      common, JPOOL_IMAGE, sizeof(jvirt_barray_ptr) * static_cast<size_t>(cinfo->num_components)));
+  views->count = cinfo->num_components;
+  for (int c = 0; c < cinfo->num_components; ++c) {
+    StoreView& view = views->views[c];
+    view.plane = store + layout.planes[c].offset;
+    view.blocksPerRow = layout.planes[c].blocksPerRow;
+    view.blockRows = layout.planes[c].blockRows;
+    view.realBlocks = layout.realBlocks[c];
+    view.windowRows = cinfo->comp_info[c].v_samp_factor;
+    view.window =
+        cinfo->mem->alloc_barray(common, JPOOL_IMAGE, static_cast<JDIMENSION>(view.blocksPerRow),
+                                 static_cast<JDIMENSION>(view.windowRows));
+    view.table = &tables[c];
+    arrays[c] = reinterpret_cast<jvirt_barray_ptr>(&view);
+  }
+  views->access = cinfo->mem->access_virt_barray;
+  cinfo->client_data = views;
+  cinfo->mem->access_virt_barray = AccessStoreView;
+  return arrays;
+}
+
+// The staged route: fills the library's arrays one MCU row at a time from a staging buffer.
+// False when a value cannot be Huffman-coded or the buffer cannot be had.
+bool FillArrays(j_compress_ptr cinfo, jvirt_barray_ptr* arrays, const WriteLayout& layout,
+                const QuantizerTable* tables, const int16_t* store, int16_t* staging) {
+  if (staging == nullptr) return false;
+  for (int32_t row = 0; row < layout.mcuRows; ++row) {
+    GatherMcuRow(store, cinfo, layout, row, staging);
+    if (!QuantizeMcuRow(cinfo, arrays, layout, tables, row, staging)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int16_t QuantizeValue(int32_t value, int32_t quantizer) {
@@ -152,10 +250,11 @@ void PrepareQuantizerTable(const JQUANT_TBL& table, QuantizerTable* out) {
     out->half[k] = static_cast<uint32_t>(q / 2);
     // A zero quantizer gets a zero reciprocal, so its values quantize to 0 like QuantizeValue.
     out->reciprocal[k] = q == 0 ? 0 : (uint64_t{1} << kReciprocalShift) / q + 1;
+    out->inverse[k] = q == 0 ? 0.0 : 1.0 / static_cast<double>(q);
   }
 }
 
-bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
+bool QuantizeBlockPortable(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
   uint32_t largestAc = 0;
   for (int k = 0; k < DCTSIZE2; ++k) {
     const int32_t value = in[k];
@@ -168,9 +267,69 @@ bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
   return largestAc <= kLargestAc && out[0] >= kSmallestDc && out[0] <= kLargestDc;
 }
 
+#if defined(__SSE2__)
+
+namespace {
+
+// Quotients of four sums (32-bit lanes) by their quantizers: sum times the double inverse plus
+// 2^-20, truncated. The product's error is below 2^17 * 2^-51 = 2^-34, so an exact multiple
+// stays above its quotient and any other sum, whose fraction is at least 1/q >= 2^-16, stays
+// below the next integer: the truncation is the exact floor.
+inline __m128i QuotientsOfFour(__m128i sums, const double* inverse) {
+  const __m128d bias = _mm_set1_pd(1.0 / (1 << 20));
+  const __m128d low = _mm_cvtepi32_pd(sums);
+  const __m128d high = _mm_cvtepi32_pd(_mm_shuffle_epi32(sums, 0xEE));
+  const __m128i qLow = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(low, _mm_loadu_pd(inverse)), bias));
+  const __m128i qHigh =
+      _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(high, _mm_loadu_pd(inverse + 2)), bias));
+  return _mm_unpacklo_epi64(qLow, qHigh);
+}
+
+}  // namespace
+
+bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i largestAc = _mm_set1_epi32(static_cast<int32_t>(kLargestAc));
+  // Lane 0 of the first group is the DC value, checked on its own below.
+  const __m128i notDc = _mm_set_epi32(-1, -1, -1, 0);
+  __m128i over = zero;
+  for (int k = 0; k < DCTSIZE2; k += 8) {
+    const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+    const __m128i signs = _mm_srai_epi16(values, 15);
+    // |value| as an unsigned 16-bit number (32768 included), widened to 32 bits.
+    const __m128i magnitudes = _mm_sub_epi16(_mm_xor_si128(values, signs), signs);
+    const __m128i sumLow =
+        _mm_add_epi32(_mm_unpacklo_epi16(magnitudes, zero),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.half + k)));
+    const __m128i sumHigh =
+        _mm_add_epi32(_mm_unpackhi_epi16(magnitudes, zero),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.half + k + 4)));
+    const __m128i low = QuotientsOfFour(sumLow, table.inverse + k);
+    const __m128i high = QuotientsOfFour(sumHigh, table.inverse + k + 4);
+    const __m128i overLow = _mm_cmpgt_epi32(low, largestAc);
+    over = _mm_or_si128(over, _mm_or_si128(k == 0 ? _mm_and_si128(overLow, notDc) : overLow,
+                                           _mm_cmpgt_epi32(high, largestAc)));
+    // The sign back on (the quotients are at most 32768, so the pack never saturates).
+    const __m128i signLow = _mm_unpacklo_epi16(signs, signs);
+    const __m128i signHigh = _mm_unpackhi_epi16(signs, signs);
+    const __m128i signedLow = _mm_sub_epi32(_mm_xor_si128(low, signLow), signLow);
+    const __m128i signedHigh = _mm_sub_epi32(_mm_xor_si128(high, signHigh), signHigh);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(signedLow, signedHigh));
+  }
+  return _mm_movemask_epi8(over) == 0 && out[0] >= kSmallestDc && out[0] <= kLargestDc;
+}
+
+#else
+
+bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
+  return QuantizeBlockPortable(in, table, out);
+}
+
+#endif
+
 TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* destination,
                        const TesselSaveOptions& options, const uint8_t* thumbnail,
-                       int32_t thumbnailLength) {
+                       int32_t thumbnailLength, LosslessRoute route) {
   if (!image.IsOpen()) return 0;
   if (file == nullptr && destination == nullptr) return 0;
   WriteLayout layout;
@@ -179,6 +338,7 @@ TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* desti
   jpeg_compress_struct cinfo{};
   int16_t* volatile staging = nullptr;
   QuantizerTable tables[kMaxWrittenComponents];
+  StoreViews views;
   ErrorRecord& errors = image.Errors();
   cinfo.err = PrepareErrorRecord(errors);
   if (TSL_ARM_ERRORS(errors)) {
@@ -202,32 +362,27 @@ TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* desti
     jpeg_destroy_compress(&cinfo);
     return 0;
   }
-  jvirt_barray_ptr* arrays = RequestArrays(&cinfo, layout);
+  const int16_t* store = image.Coefficients();
+  jvirt_barray_ptr* arrays = route == LosslessRoute::kOnDemand
+                                 ? MakeStoreViews(&cinfo, layout, store, tables, &views)
+                                 : RequestArrays(&cinfo, layout);
   DecideJfifHeader(image, &cinfo, options);
   jpeg_write_coefficients(&cinfo, arrays);
   image.Exif().WriteMarkers(
       image.HeaderDecompressor()->marker_list, &cinfo, options.bKeepComments, options.bKeepMetadata,
       options.iThumbnailMode, thumbnail,
       thumbnail != nullptr && thumbnailLength > 0 ? static_cast<uint32_t>(thumbnailLength) : 0);
-  staging = static_cast<int16_t*>(
-      std::malloc(static_cast<size_t>(layout.stagingValues) * sizeof(int16_t)));
-  if (staging == nullptr) {
-    jpeg_destroy_compress(&cinfo);
-    return 0;
-  }
-  const int16_t* store = image.Coefficients();
-  for (int32_t row = 0; row < layout.mcuRows; ++row) {
-    GatherMcuRow(store, &cinfo, layout, row, staging);
-    // The library does not check every value it codes: one beyond the code's range would be
-    // written as another value, so such a store is refused.
-    if (!QuantizeMcuRow(&cinfo, arrays, layout, tables, row, staging)) {
+  if (route == LosslessRoute::kStaged) {
+    staging = static_cast<int16_t*>(
+        std::malloc(static_cast<size_t>(layout.stagingValues) * sizeof(int16_t)));
+    if (!FillArrays(&cinfo, arrays, layout, tables, store, staging)) {
       std::free(staging);
       jpeg_destroy_compress(&cinfo);
       return 0;
     }
+    std::free(staging);
+    staging = nullptr;
   }
-  std::free(staging);
-  staging = nullptr;
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
   return 1;

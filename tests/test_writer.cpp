@@ -3,6 +3,7 @@
 // corpus, the output's coding and structure, edited stores, and what it refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "image/DllImage.h"
@@ -140,6 +141,44 @@ TEST_P(WriterKind, StandardHuffmanTablesUnlessOptimizing) {
   EXPECT_LE(optimized.size(), unoptimized.size());
 }
 
+// The writer's route through store views gives the bytes of the route through filled arrays.
+Bytes WriteThrough(ITessel* image, LosslessRoute route, TSL_BOOL optimize) {
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* stream = open_memstream(&data, &size);
+  TesselSaveOptions options = TSL_SAVE_OPTIONS_DEFAULT;
+  options.bOptimize = optimize;
+  const TSL_BOOL ok = WriteLossless(*Internal(image), stream, nullptr, options, nullptr, 0, route);
+  std::fclose(stream);
+  Bytes out = ok ? Bytes(data, data + size) : Bytes();
+  std::free(data);
+  return out;
+}
+
+TEST_P(WriterKind, OnDemandRouteWritesTheBytesOfTheStagedRoute) {
+  ImagePtr image = OpenBytes(Write(GetParam()));
+  ASSERT_TRUE(image);
+  std::vector<int16_t> store = Store(image.get());
+  std::mt19937 random(3);
+  for (int edit = 0; edit < 2; ++edit) {
+    for (TSL_BOOL optimize : {0, 1}) {
+      const Bytes staged = WriteThrough(image.get(), LosslessRoute::kStaged, optimize);
+      ASSERT_FALSE(staged.empty());
+      EXPECT_EQ(WriteThrough(image.get(), LosslessRoute::kOnDemand, optimize), staged)
+          << "edited " << edit << " optimize " << optimize;
+    }
+    // Then values off their quantizers' multiples, as edits leave them.
+    for (int16_t& value : store)
+      value = static_cast<int16_t>(static_cast<int>(random() % 301) - 150);
+    ASSERT_TRUE(image->SetCoefficients(store.data(), static_cast<int32_t>(store.size())));
+  }
+  // A value that cannot be coded: both routes refuse.
+  store[1] = 32767;
+  ASSERT_TRUE(image->SetCoefficients(store.data(), static_cast<int32_t>(store.size())));
+  EXPECT_TRUE(WriteThrough(image.get(), LosslessRoute::kStaged, 1).empty());
+  EXPECT_TRUE(WriteThrough(image.get(), LosslessRoute::kOnDemand, 1).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, WriterKind, ::testing::ValuesIn(StandardKinds()),
                          [](const auto& info) { return info.param.Name(); });
 
@@ -221,8 +260,8 @@ TEST(Quantization, RuleRoundsHalvesAwayFromZero) {
   }
 }
 
-// The writer's division-free path equals the plain rule for every 16-bit value under many
-// quantizers, and for every quantizer under the values where rounding turns.
+// The writer's division-free paths (vector and portable) equal the plain rule for every 16-bit
+// value under many quantizers, and for every quantizer under the values where rounding turns.
 TEST(Quantization, FastPathEqualsPlainRule) {
   std::vector<int32_t> quantizers;
   for (int32_t q = 0; q <= 300; ++q) quantizers.push_back(q);
@@ -231,30 +270,36 @@ TEST(Quantization, FastPathEqualsPlainRule) {
   JQUANT_TBL table{};
   QuantizerTable prepared;
   int16_t in[DCTSIZE2];
-  JCOEF out[DCTSIZE2];
+  JCOEF out[DCTSIZE2], portable[DCTSIZE2];
   for (int32_t q : quantizers) {
     for (int k = 0; k < DCTSIZE2; ++k) table.quantval[k] = static_cast<UINT16>(q);
     PrepareQuantizerTable(table, &prepared);
     for (int32_t start = INT16_MIN; start <= INT16_MAX; start += DCTSIZE2) {
       for (int k = 0; k < DCTSIZE2; ++k) in[k] = static_cast<int16_t>(start + k);
-      QuantizeBlock(in, prepared, out);
+      const bool fits = QuantizeBlock(in, prepared, out);
+      ASSERT_EQ(QuantizeBlockPortable(in, prepared, portable), fits) << start << " / " << q;
       for (int k = 0; k < DCTSIZE2; ++k) {
         ASSERT_EQ(out[k], QuantizeValue(in[k], q)) << in[k] << " / " << q;
+        ASSERT_EQ(portable[k], out[k]) << in[k] << " / " << q;
       }
     }
   }
   for (int32_t q = 1; q <= 65535; ++q) {
-    // Every quantizer in one table, each value at a turning point of its quantizer.
-    table.quantval[0] = static_cast<UINT16>(q);
+    // Every quantizer, with the values where its rounding turns in every lane of the block.
+    for (int k = 0; k < DCTSIZE2; ++k) table.quantval[k] = static_cast<UINT16>(q);
+    PrepareQuantizerTable(table, &prepared);
     const int32_t half = q / 2;
-    const int32_t values[] = {half,     half - 1,        -half,     -half + 1,
+    const int32_t turns[8] = {half,     half - 1,        -half,     -half + 1,
                               q + half, -(q + half) + 1, INT16_MAX, INT16_MIN};
-    for (int32_t v : values) {
-      if (v < INT16_MIN || v > INT16_MAX) continue;
-      in[0] = static_cast<int16_t>(v);
-      PrepareQuantizerTable(table, &prepared);
-      QuantizeBlock(in, prepared, out);
-      ASSERT_EQ(out[0], QuantizeValue(v, q)) << v << " / " << q;
+    for (int k = 0; k < DCTSIZE2; ++k) {
+      in[k] =
+          static_cast<int16_t>(std::clamp<int32_t>(turns[(k + k / 8) % 8], INT16_MIN, INT16_MAX));
+    }
+    const bool fits = QuantizeBlock(in, prepared, out);
+    ASSERT_EQ(QuantizeBlockPortable(in, prepared, portable), fits) << q;
+    for (int k = 0; k < DCTSIZE2; ++k) {
+      ASSERT_EQ(out[k], QuantizeValue(in[k], q)) << in[k] << " / " << q;
+      ASSERT_EQ(portable[k], out[k]) << in[k] << " / " << q;
     }
   }
 }
