@@ -23,6 +23,18 @@ void CopyBlockRows(const int16_t* from, int64_t fromStride, int16_t* to, int64_t
   }
 }
 
+// The luminance blocks outside the first `cols` x `rows` blocks of a plane of `stride` x
+// `planeRows` blocks, as runs: the end of each of the first `rows` rows, then the rows below.
+// Each run is handed to `move` as (first value, value count).
+template <typename Move>
+void ForEachLeftOutRun(int16_t* plane, int64_t stride, int64_t planeRows, int64_t cols,
+                       int64_t rows, Move move) {
+  if (stride > cols) {
+    for (int64_t r = 0; r < rows; ++r) move(plane + (r * stride + cols) * 64, (stride - cols) * 64);
+  }
+  if (planeRows > rows) move(plane + rows * stride * 64, (planeRows - rows) * stride * 64);
+}
+
 }  // namespace
 
 TSL_BOOL CDllActionGrayscale::Execute() {
@@ -55,6 +67,13 @@ TSL_BOOL CDllActionGrayscale::Execute() {
       m_pUndoStore->Write(store + planes[c].offset,
                           static_cast<uint32_t>(planes[c].Values() * sizeof(int16_t)));
     }
+    // The luminance blocks the new store leaves out (filler of the old sampling, or blocks an
+    // earlier crop counted): an undo gives them back too, since a later edit may show them.
+    const PlaneLayout& luma = planes[kLuminance];
+    ForEachLeftOutRun(store + luma.offset, luma.blocksPerRow, luma.blockRows, cols, rows,
+                      [&](const int16_t* run, int64_t values) {
+                        m_pUndoStore->Write(run, static_cast<uint32_t>(values * sizeof(int16_t)));
+                      });
   }
   m_pImage->ReplaceStore(std::move(values), static_cast<int32_t>(cols * rows * 64));
 
@@ -100,14 +119,14 @@ TSL_BOOL CDllActionGrayscale::Revert() {
   const int64_t rows = info.comp_info[kLuminance].height_in_blocks;
   const PlaneLayout& luma = planes[kLuminance];
   int16_t* plane = values.get() + luma.offset;
-  // The luminance filler blocks were not kept: they come back as zeros, as reading makes them.
-  std::memset(plane, 0, static_cast<size_t>(luma.Values()) * sizeof(int16_t));
   CopyBlockRows(m_pImage->Coefficients(), cols, plane, luma.blocksPerRow, cols, rows);
-  for (int c = 1; c < m_iComponents; ++c) {
-    int16_t* colour = values.get() + planes[c].offset;
-    const size_t bytes = static_cast<size_t>(planes[c].Values()) * sizeof(int16_t);
-    if (!m_pUndoStore->Read(colour, static_cast<uint32_t>(bytes))) std::memset(colour, 0, bytes);
-  }
+  // What the store cannot deliver comes back as zeros.
+  const auto read = [&](int16_t* run, int64_t count) {
+    const size_t bytes = static_cast<size_t>(count) * sizeof(int16_t);
+    if (!m_pUndoStore->Read(run, static_cast<uint32_t>(bytes))) std::memset(run, 0, bytes);
+  };
+  for (int c = 1; c < m_iComponents; ++c) read(values.get() + planes[c].offset, planes[c].Values());
+  ForEachLeftOutRun(plane, luma.blocksPerRow, luma.blockRows, cols, rows, read);
 
   std::copy(m_aRecords, m_aRecords + m_iComponents, info.comp_info);
   info.jpeg_color_space = static_cast<J_COLOR_SPACE>(m_iColourSpace);

@@ -9,8 +9,9 @@
 
 // The luminance coefficients are kept untouched, so the result is exact. The new store holds
 // ceil(W / 8) x ceil(H / 8) luminance blocks (the grid of an 8x8-MCU grayscale image), whatever
-// block counts earlier edits recorded; the colour planes and the component records go to the
-// undo store.
+// block counts earlier edits recorded. The undo record holds the component records, every
+// colour plane, and then the luminance blocks the new store leaves out, so that an undo gives
+// back every block, filler included.
 class CDllActionGrayscale final : public CDllAction {
  public:
   CDllActionGrayscale() = default;
