@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Blocks are moved in square tiles so that a quarter turn, which reads along rows and writes
@@ -13,25 +17,106 @@ constexpr int64_t kTile = 8;
 // 16-bit two's-complement negation (-32768 stays -32768).
 inline int16_t Negate(int16_t value) { return static_cast<int16_t>(-static_cast<int32_t>(value)); }
 
-inline void MirrorH(const int16_t* src, int16_t* dst) {
+inline void MirrorHPlain(const int16_t* src, int16_t* dst) {
   for (int k = 0; k < 64; ++k) dst[k] = (k & 1) ? Negate(src[k]) : src[k];
 }
 
-inline void MirrorV(const int16_t* src, int16_t* dst) {
+inline void MirrorVPlain(const int16_t* src, int16_t* dst) {
   for (int k = 0; k < 64; ++k) dst[k] = (k & 8) ? Negate(src[k]) : src[k];
 }
 
-inline void TurnLeft(const int16_t* src, int16_t* dst) {
+inline void TurnLeftPlain(const int16_t* src, int16_t* dst) {
   for (int i = 0; i < 8; ++i) {
     for (int j = 0; j < 8; ++j) dst[8 * i + j] = (i & 1) ? Negate(src[8 * j + i]) : src[8 * j + i];
   }
 }
 
-inline void TurnRight(const int16_t* src, int16_t* dst) {
+inline void TurnRightPlain(const int16_t* src, int16_t* dst) {
   for (int i = 0; i < 8; ++i) {
     for (int j = 0; j < 8; ++j) dst[8 * i + j] = (j & 1) ? Negate(src[8 * j + i]) : src[8 * j + i];
   }
 }
+
+#if defined(__SSE2__)
+// Eight rows of eight coefficients in eight registers. Negation is two's complement: x ^ m - m
+// with m all ones negates, with m zero keeps; 0 - x wraps -32768 to itself, as the plain path.
+struct Rows {
+  __m128i r[8];
+};
+
+inline Rows Load(const int16_t* src) {
+  Rows rows;
+  for (int i = 0; i < 8; ++i)
+    rows.r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src) + i);
+  return rows;
+}
+
+inline void Store(const Rows& rows, int16_t* dst) {
+  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst) + i, rows.r[i]);
+}
+
+// Row i of the result is column i of the source: three rounds of interleaving.
+inline Rows Transpose(const Rows& s) {
+  __m128i a[8], b[8];
+  for (int i = 0; i < 4; ++i) {
+    a[2 * i] = _mm_unpacklo_epi16(s.r[2 * i], s.r[2 * i + 1]);
+    a[2 * i + 1] = _mm_unpackhi_epi16(s.r[2 * i], s.r[2 * i + 1]);
+  }
+  b[0] = _mm_unpacklo_epi32(a[0], a[2]);
+  b[1] = _mm_unpackhi_epi32(a[0], a[2]);
+  b[2] = _mm_unpacklo_epi32(a[1], a[3]);
+  b[3] = _mm_unpackhi_epi32(a[1], a[3]);
+  b[4] = _mm_unpacklo_epi32(a[4], a[6]);
+  b[5] = _mm_unpackhi_epi32(a[4], a[6]);
+  b[6] = _mm_unpacklo_epi32(a[5], a[7]);
+  b[7] = _mm_unpackhi_epi32(a[5], a[7]);
+  Rows t;
+  for (int i = 0; i < 4; ++i) {
+    t.r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+    t.r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+  }
+  return t;
+}
+
+inline void NegateOddRows(Rows& rows) {
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 1; i < 8; i += 2) rows.r[i] = _mm_sub_epi16(zero, rows.r[i]);
+}
+
+inline void NegateOddColumns(Rows& rows) {
+  const __m128i odd = _mm_set_epi16(-1, 0, -1, 0, -1, 0, -1, 0);
+  for (__m128i& row : rows.r) row = _mm_sub_epi16(_mm_xor_si128(row, odd), odd);
+}
+
+inline void MirrorH(const int16_t* src, int16_t* dst) {
+  Rows rows = Load(src);
+  NegateOddColumns(rows);
+  Store(rows, dst);
+}
+
+inline void MirrorV(const int16_t* src, int16_t* dst) {
+  Rows rows = Load(src);
+  NegateOddRows(rows);
+  Store(rows, dst);
+}
+
+inline void TurnLeft(const int16_t* src, int16_t* dst) {
+  Rows rows = Transpose(Load(src));
+  NegateOddRows(rows);
+  Store(rows, dst);
+}
+
+inline void TurnRight(const int16_t* src, int16_t* dst) {
+  Rows rows = Transpose(Load(src));
+  NegateOddColumns(rows);
+  Store(rows, dst);
+}
+#else
+inline void MirrorH(const int16_t* src, int16_t* dst) { MirrorHPlain(src, dst); }
+inline void MirrorV(const int16_t* src, int16_t* dst) { MirrorVPlain(src, dst); }
+inline void TurnLeft(const int16_t* src, int16_t* dst) { TurnLeftPlain(src, dst); }
+inline void TurnRight(const int16_t* src, int16_t* dst) { TurnRightPlain(src, dst); }
+#endif
 
 void PlaceMirrorH(const BlockPlane& src, int64_t n, const BlockPlane& dst) {
   for (int64_t r = 0; r < src.rows; ++r) {
@@ -85,6 +170,19 @@ void TransformBlock(BlockTransform transform, const int16_t* src, int16_t* dst) 
       return TurnLeft(src, dst);
     case BlockTransform::kTurnRight:
       return TurnRight(src, dst);
+  }
+}
+
+void TransformBlockPlain(BlockTransform transform, const int16_t* src, int16_t* dst) {
+  switch (transform) {
+    case BlockTransform::kMirrorH:
+      return MirrorHPlain(src, dst);
+    case BlockTransform::kMirrorV:
+      return MirrorVPlain(src, dst);
+    case BlockTransform::kTurnLeft:
+      return TurnLeftPlain(src, dst);
+    case BlockTransform::kTurnRight:
+      return TurnRightPlain(src, dst);
   }
 }
 

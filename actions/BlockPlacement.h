@@ -24,8 +24,10 @@ enum class BlockTransform {
   kTurnRight,  // clockwise: D(i, j) = S(j, i), negated for odd j
 };
 
-// Applies `transform` to the 64 natural-order coefficients of one block.
+// Applies `transform` to the 64 natural-order coefficients of one block. Uses SSE2 where the
+// target has it; TransformBlockPlain is the scalar definition it must equal, value for value.
 void TransformBlock(BlockTransform transform, const int16_t* src, int16_t* dst);
+void TransformBlockPlain(BlockTransform transform, const int16_t* src, int16_t* dst);
 
 // One component's plane: `cols` blocks per row, `rows` rows, 64 values per block.
 struct BlockPlane {
