@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   int exitCode = cli::kExitOk;
   cli::AddInfoCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
+  cli::AddEditCommands(app, exitCode);
+  cli::AddShellCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
