@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Flips, rotations, crops and grayscale against jpegtran: for every sampling and for sizes that
 // are and are not whole MCUs, the store after the edit holds exactly the coefficients jpegtran
-// writes for the same edit.
+// writes for the same edit, and the saved result decodes to jpegtran's pixels.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -117,6 +117,18 @@ TEST_P(EditPeer, StoreEqualsJpegtranResult) {
     ASSERT_FALSE(peer.empty()) << "jpegtran " << args;
   }
   ExpectSameAsPeer(image.get(), peer);
+  // Saved, both decode to the same pixels.
+  const int32_t size = image->GetFileSize();
+  ASSERT_GT(size, 0);
+  Bytes ours(static_cast<size_t>(size));
+  ASSERT_TRUE(image->SaveToMemory(ours.data(), size));
+  const J_COLOR_SPACE space = image->IsGrayscale() ? JCS_GRAYSCALE : JCS_RGB;
+  Decoded mine, theirs;
+  ASSERT_TRUE(Decode(ours, space, JDCT_ISLOW, false, &mine));
+  ASSERT_TRUE(Decode(peer, space, JDCT_ISLOW, false, &theirs));
+  EXPECT_EQ(mine.width, theirs.width);
+  EXPECT_EQ(mine.height, theirs.height);
+  EXPECT_TRUE(mine.pixels == theirs.pixels) << "decoded pixels differ";
 }
 
 INSTANTIATE_TEST_SUITE_P(Samplings, EditPeer, ::testing::ValuesIn(Cases()), CaseName);
