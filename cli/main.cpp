@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   int exitCode = cli::kExitOk;
   cli::AddInfoCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
+  cli::AddRenderCommand(app, exitCode);
   cli::AddEditCommands(app, exitCode);
   cli::AddShellCommand(app, exitCode);
   try {
