@@ -2,6 +2,8 @@
 // CDllAction: running, reverting, and the rectangle helpers SaveBlocks and RestoreBlocks.
 #include "actions/DllAction.h"
 
+#include <cstring>
+
 #include "image/CoefficientStore.h"
 #include "image/DllImage.h"
 
@@ -15,7 +17,7 @@ TSL_BOOL CDllAction::Do(CDllImage* image, IUndoStore* store) {
 
 TSL_BOOL CDllAction::Undo() {
   if (!CanUndo()) return 0;
-  Revert();
+  if (!Revert()) return 0;
   m_bDone = 0;
   return 1;
 }
@@ -33,6 +35,7 @@ TSL_BOOL CDllAction::TransferBlocks(const MCURect& rect, bool restore) {
   int16_t* store = m_pImage->Coefficients();
   const int components =
       info.num_components < MAX_COMPONENTS ? info.num_components : MAX_COMPONENTS;
+  bool failed = false;
   for (int c = 0; c < components; ++c) {
     const int h = info.comp_info[c].h_samp_factor;
     const int v = info.comp_info[c].v_samp_factor;
@@ -41,10 +44,18 @@ TSL_BOOL CDllAction::TransferBlocks(const MCURect& rect, bool restore) {
     for (int64_t row = int64_t{rect.top} * v; row < int64_t{rect.bottom} * v; ++row) {
       int16_t* run =
           store + plane.offset + (row * plane.blocksPerRow + int64_t{rect.left} * h) * 64;
+      if (failed) {
+        // Only reached when restoring: what the store could not deliver becomes zero.
+        std::memset(run, 0, bytes);
+        continue;
+      }
       const TSL_BOOL ok =
           restore ? m_pUndoStore->Read(run, bytes) : m_pUndoStore->Write(run, bytes);
-      if (!ok) return 0;
+      if (ok) continue;
+      if (!restore) return 0;
+      failed = true;
+      std::memset(run, 0, bytes);
     }
   }
-  return 1;
+  return failed ? 0 : 1;
 }

@@ -30,16 +30,23 @@ class CDllAction {
 
   // Runs the action once against `image` with `store` (which may be null).
   TSL_BOOL Do(CDllImage* image, IUndoStore* store);
-  // Reverts a done action; FALSE (nothing changed) when it ran without a store.
+  // Reverts a done action; FALSE (nothing changed) when it ran without a store, or when the
+  // revert could not get memory, in which case the action stays done and may be undone later.
   TSL_BOOL Undo();
   TSL_BOOL CanUndo() const { return m_pUndoStore != nullptr && m_bDone != 0; }
 
  protected:
+  // Applies the edit, or returns FALSE with the image unchanged.
   virtual TSL_BOOL Execute() = 0;
-  virtual void Revert() = 0;
+  // Takes the edit back. FALSE only when memory for the restored store could not be had; the
+  // image is then left exactly as the edit made it. Bytes the store cannot deliver do not make
+  // it fail: the coefficients they held come back as zeros.
+  virtual TSL_BOOL Revert() = 0;
 
   // Write (or read back) the blocks of an MCU rectangle: for each component and each of its
-  // block rows in the rectangle, one contiguous run. FALSE as soon as the store fails.
+  // block rows in the rectangle, one contiguous run. FALSE as soon as the store fails; when
+  // restoring, the run that failed and every later run of the rectangle are then set to zero,
+  // so that the rectangle never holds bytes the store did not deliver.
   TSL_BOOL SaveBlocks(const MCURect& rect);
   TSL_BOOL RestoreBlocks(const MCURect& rect);
 

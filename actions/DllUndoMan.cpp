@@ -16,7 +16,10 @@ TSL_BOOL CDllUndoMan::DoAction(CDllAction* action) {
 
 TSL_BOOL CDllUndoMan::Undo() {
   if (m_vActions.empty()) return 0;
-  m_vActions.back()->Undo();
+  CDllAction& last = *m_vActions.back();
+  // An action that ran without a store cannot be reverted and is dropped all the same; one
+  // whose revert could not get memory is still done and stays, so the host may try again.
+  if (!last.Undo() && last.CanUndo()) return 0;
   m_vActions.pop_back();
   return 1;
 }

@@ -18,6 +18,8 @@ class CDllUndoMan {
   void SetUndoStore(IUndoStore* store) { m_pUndoStore = store; }
   // Takes ownership of `action` in every case (a null action is refused).
   TSL_BOOL DoAction(CDllAction* action);
+  // Reverts and drops the newest action. FALSE when there is none, or when its revert could not
+  // get memory: the image and the action are then kept as they were.
   TSL_BOOL Undo();
   // Destroys every kept action, oldest first. The store is not told.
   void Clear();

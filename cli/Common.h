@@ -47,5 +47,8 @@ std::string ColourSpaceName(int code);
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddOptimizeCommand(CLI::App& app, int& exitCode);
 void AddRenderCommand(CLI::App& app, int& exitCode);
+// rotate, flip, crop, grayscale and levels.
+void AddEditCommands(CLI::App& app, int& exitCode);
+void AddShellCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

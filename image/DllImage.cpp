@@ -5,6 +5,13 @@
 #include <cstring>
 #include <new>
 
+#include "actions/DllActionCrop.h"
+#include "actions/DllActionFlipH.h"
+#include "actions/DllActionFlipV.h"
+#include "actions/DllActionGrayscale.h"
+#include "actions/DllActionLevels.h"
+#include "actions/DllActionRotateLeft.h"
+#include "actions/DllActionRotateRight.h"
 #include "image/CoefficientLoader.h"
 #include "image/MemorySource.h"
 #include "image/Save.h"
@@ -196,25 +203,50 @@ TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t*, uint8_t*, int32_t, int32_
   return 0;
 }
 
-TSL_BOOL CDllImage::Crop(int32_t, int32_t, int32_t, int32_t) { return 0; }
+// Every edit slot creates its action and hands it to the undo manager, which owns it from then
+// on; a failed allocation of the action is a failed edit.
+TSL_BOOL CDllImage::Crop(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  return Guarded(TSL_BOOL{0},
+                 [&] { return m_undo.DoAction(new CDllActionCrop(left, top, right, bottom)); });
+}
 
-TSL_BOOL CDllImage::FlipH(int32_t) { return 0; }
+TSL_BOOL CDllImage::FlipH(int32_t keepPartial) {
+  return Guarded(TSL_BOOL{0}, [&] { return m_undo.DoAction(new CDllActionFlipH(keepPartial)); });
+}
 
-TSL_BOOL CDllImage::FlipV(int32_t) { return 0; }
+TSL_BOOL CDllImage::FlipV(int32_t keepPartial) {
+  return Guarded(TSL_BOOL{0}, [&] { return m_undo.DoAction(new CDllActionFlipV(keepPartial)); });
+}
 
-TSL_BOOL CDllImage::RotateLeft(int32_t) { return 0; }
+TSL_BOOL CDllImage::RotateLeft(int32_t keepPartial) {
+  return Guarded(TSL_BOOL{0},
+                 [&] { return m_undo.DoAction(new CDllActionRotateLeft(keepPartial)); });
+}
 
-TSL_BOOL CDllImage::RotateRight(int32_t) { return 0; }
+TSL_BOOL CDllImage::RotateRight(int32_t keepPartial) {
+  return Guarded(TSL_BOOL{0},
+                 [&] { return m_undo.DoAction(new CDllActionRotateRight(keepPartial)); });
+}
 
 TSL_BOOL CDllImage::ApplyBitmapChanges(uint8_t**, int32_t, int32_t, Statistics*) { return 0; }
 
-TSL_BOOL CDllImage::Grayscale() { return 0; }
-
-TSL_BOOL CDllImage::CanGrayscale() {
-  return IsOpen() && m_info.jpeg_color_space == kJcsYCbCr ? 1 : 0;
+TSL_BOOL CDllImage::Grayscale() {
+  return Guarded(TSL_BOOL{0}, [&] { return m_undo.DoAction(new CDllActionGrayscale()); });
 }
 
-TSL_BOOL CDllImage::Levels(int32_t, int32_t, int32_t) { return 0; }
+TSL_BOOL CDllImage::CanGrayscale() {
+  // The luminance alone is the image only when it is sampled at the largest factors.
+  return IsOpen() && m_info.jpeg_color_space == kJcsYCbCr &&
+                 m_info.comp_info[0].h_samp_factor == m_info.max_h_samp_factor &&
+                 m_info.comp_info[0].v_samp_factor == m_info.max_v_samp_factor
+             ? 1
+             : 0;
+}
+
+TSL_BOOL CDllImage::Levels(int32_t offset0, int32_t offset1, int32_t offset2) {
+  return Guarded(TSL_BOOL{0},
+                 [&] { return m_undo.DoAction(new CDllActionLevels(offset0, offset1, offset2)); });
+}
 
 TSL_BOOL CDllImage::CanLevels() {
   const int space = m_info.jpeg_color_space;

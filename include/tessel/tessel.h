@@ -222,6 +222,145 @@ struct ITessel {
 #endif /* __cplusplus */
 
 #ifdef __cplusplus
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace tessel {
+
+/*
+ * MemoryUndoStore: a ready-made IUndoStore that keeps undo records in memory.
+ *
+ * The library never says where one edit's bytes begin or end; the host knows, because it makes
+ * the calls. Each record is the bytes written during one successful edit call (possibly none);
+ * records are undone last in, first out, and each is read back from its start in the order it
+ * was written. Use it like this:
+ *
+ *     tessel::MemoryUndoStore undo;
+ *     image->SetUndoStore(&undo);
+ *
+ *     undo.BeginEdit();                      // before every edit call
+ *     TSL_BOOL ok = image->RotateRight(0);
+ *     undo.EndEdit(ok);                      // a failed call's bytes are discarded
+ *
+ *     TSL_BOOL undone = image->Undo();       // reads the newest record from its start
+ *     undo.EndUndo(undone);                  // drops it (kept when Undo returned FALSE)
+ *
+ *     image->Close();  undo.Clear();         // opening or closing discards the history
+ *
+ * Edit calls are Crop, FlipH, FlipV, RotateLeft, RotateRight, Grayscale, Levels, Reconstruct and
+ * ApplyBitmapChanges. Writes outside BeginEdit/EndEdit are refused (Write returns FALSE), and a
+ * Write that cannot get memory returns FALSE; the library then carries on and a later undo
+ * restores zeros where bytes are missing. Read returns FALSE, delivering nothing, when the
+ * newest record holds fewer unread bytes than asked for. Nothing here throws.
+ *
+ * Keep the store alive, at the same address, as long as the image may undo an edit made with
+ * it. One store serves one image object.
+ */
+class MemoryUndoStore final : public IUndoStore {
+ public:
+  MemoryUndoStore() = default;
+  MemoryUndoStore(const MemoryUndoStore&) = delete;
+  MemoryUndoStore& operator=(const MemoryUndoStore&) = delete;
+
+  // Starts the record of one edit call. An unfinished record is discarded first.
+  void BeginEdit() noexcept {
+    if (open_) records_.pop_back();
+    open_ = false;
+    try {
+      records_.emplace_back();
+      open_ = true;
+    } catch (...) {
+    }
+  }
+
+  // Ends the record of the current edit call: kept when the call succeeded (an empty record
+  // too: every successful edit is one step of undo), discarded when it failed.
+  void EndEdit(bool succeeded) noexcept {
+    if (!open_) return;
+    open_ = false;
+    if (!succeeded) records_.pop_back();
+  }
+
+  // After Undo: when it returned TRUE the newest record is spent and dropped; when it returned
+  // FALSE it is kept and will be read from its start again.
+  void EndUndo(bool undone) noexcept {
+    if (records_.empty()) return;
+    if (undone) {
+      records_.pop_back();
+    } else {
+      records_.back().Rewind();
+    }
+  }
+
+  // Forgets every record; call it after Close or a new Open of the image.
+  void Clear() noexcept {
+    records_.clear();
+    open_ = false;
+  }
+
+  // Records kept (one per edit that can still be undone) and the bytes they hold.
+  size_t Records() const noexcept { return records_.size(); }
+  size_t Bytes() const noexcept {
+    size_t total = 0;
+    for (const Record& record : records_) total += record.bytes;
+    return total;
+  }
+
+  TSL_BOOL Write(const void* data, uint32_t size) override {
+    if (!open_) return TSL_FALSE;
+    if (size == 0) return TSL_TRUE;
+    Record& record = records_.back();
+    try {
+      const unsigned char* bytes = static_cast<const unsigned char*>(data);
+      record.chunks.emplace_back(bytes, bytes + size);
+    } catch (...) {
+      return TSL_FALSE;
+    }
+    record.bytes += size;
+    return TSL_TRUE;
+  }
+
+  TSL_BOOL Read(void* data, uint32_t size) override {
+    if (records_.empty()) return TSL_FALSE;
+    Record& record = records_.back();
+    if (record.bytes - record.consumed < size) return TSL_FALSE;
+    unsigned char* out = static_cast<unsigned char*>(data);
+    while (size > 0) {
+      const std::vector<unsigned char>& chunk = record.chunks[record.chunk];
+      const size_t take = chunk.size() - record.offset < size ? chunk.size() - record.offset : size;
+      std::memcpy(out, chunk.data() + record.offset, take);
+      out += take;
+      size -= static_cast<uint32_t>(take);
+      record.offset += take;
+      record.consumed += take;
+      if (record.offset == chunk.size()) {
+        ++record.chunk;
+        record.offset = 0;
+      }
+    }
+    return TSL_TRUE;
+  }
+
+ private:
+  // The bytes of one edit call, one chunk per Write, and how far an undo has read them.
+  struct Record {
+    std::vector<std::vector<unsigned char>> chunks;
+    size_t bytes = 0;     // total bytes written
+    size_t chunk = 0;     // next chunk to read
+    size_t offset = 0;    // next byte in that chunk
+    size_t consumed = 0;  // bytes read so far
+    void Rewind() { chunk = offset = consumed = 0; }
+  };
+
+  std::vector<Record> records_;
+  bool open_ = false;  // an edit call is running; Write adds to records_.back()
+};
+
+}  // namespace tessel
+#endif /* __cplusplus */
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 

@@ -1,0 +1,11 @@
+// SPDX-License-Identifier: MIT
+// CDllActionRotateRight: turns the image a quarter turn clockwise, losslessly.
+#pragma once
+
+#include "actions/DllActionReorient.h"
+
+class CDllActionRotateRight final : public CDllActionReorient {
+ public:
+  explicit CDllActionRotateRight(int32_t keepPartial)
+      : CDllActionReorient(Kind::kRotateRight, keepPartial) {}
+};
