@@ -82,65 +82,116 @@ std::optional<std::u16string> Format(const std::string& locale, const std::u16st
   return std::u16string(text, static_cast<size_t>(length));
 }
 
-// ICU reserves every ASCII letter, so copied text always goes in quotes.
-void AppendLiteral(std::u16string_view text, std::u16string* pattern) {
-  if (text.empty()) return;
-  *pattern += u'\'';
-  for (char16_t c : text) {
-    *pattern += c;
-    if (c == u'\'') *pattern += u'\'';
-  }
-  *pattern += u'\'';
-}
-
-// What one run of a code letter becomes. The year without century and the one-letter AM/PM
-// mark have no ICU field, so they come as literal text made for this record.
-struct Translator {
-  PictureKind kind;
-  const DateRecord& date;
-  const std::string& locale;
+// Builds the ICU pattern of a picture. Copied text gathers in one pending literal, so that two
+// pieces of text in a row never meet as two quoted runs (ICU would read the '' between them as
+// a quote character). The year without century and the one-letter AM/PM mark have no ICU
+// field, so they come as literal text made for this record.
+class Translator {
+ public:
+  Translator(PictureKind kind, const DateRecord& date, const std::string& locale)
+      : m_kind(kind), m_date(date), m_locale(locale) {}
 
   bool IsCode(char16_t c) const {
-    if (kind == PictureKind::kDate) return c == u'd' || c == u'M' || c == u'y' || c == u'g';
+    if (m_kind == PictureKind::kDate) return c == u'd' || c == u'M' || c == u'y' || c == u'g';
     return c == u'h' || c == u'H' || c == u'm' || c == u's' || c == u't';
   }
 
-  bool Translate(char16_t code, size_t run, std::u16string* pattern) const {
+  void Text(char16_t c) { m_literal += c; }
+  void Text(std::u16string_view text) { m_literal += text; }
+
+  // One run of a code letter.
+  bool Code(char16_t code, size_t run) {
     switch (code) {
       case u'd':
-        *pattern += run == 1 ? u"d" : run == 2 ? u"dd" : run == 3 ? u"EEE" : u"EEEE";
+        Field(run == 1 ? u"d" : run == 2 ? u"dd" : run == 3 ? u"EEE" : u"EEEE");
         break;
       case u'M':
-        *pattern += std::u16string(run > 4 ? 4 : run, u'M');
+        Field(std::u16string(run > 4 ? 4 : run, u'M'));
         break;
       case u'y':
         if (run == 1) {
-          const std::string year = std::to_string(date.wYear % 100);
-          AppendLiteral(std::u16string(year.begin(), year.end()), pattern);
+          const std::string year = std::to_string(m_date.wYear % 100);
+          Text(std::u16string(year.begin(), year.end()));
         } else {
-          *pattern += run == 2 ? u"yy" : u"yyyy";
+          Field(run == 2 ? u"yy" : u"yyyy");
         }
         break;
       case u'g':
-        *pattern += u"G";
+        Field(u"G");
         break;
       case u't': {
         if (run >= 2) {
-          *pattern += u"a";
+          Field(u"a");
           break;
         }
-        const std::optional<std::u16string> mark = Format(locale, u"a", ToUDate(date));
+        const std::optional<std::u16string> mark = Format(m_locale, u"a", ToUDate(m_date));
         if (!mark) return false;
-        AppendLiteral(std::u16string_view(*mark).substr(0, 1), pattern);
+        Text(std::u16string_view(*mark).substr(0, 1));
         break;
       }
       default:  // h H m s: one or two letters mean the same in both syntaxes
-        *pattern += std::u16string(run > 2 ? 2 : run, code);
+        Field(std::u16string(run > 2 ? 2 : run, code));
         break;
     }
     return true;
   }
+
+  const std::u16string& Pattern() {
+    Flush();
+    return m_pattern;
+  }
+
+ private:
+  void Field(std::u16string_view letters) {
+    Flush();
+    m_pattern += letters;
+  }
+  // ICU reserves the ASCII letters, so they go in quotes; a quote character is written as two
+  // quotes, and everything else is copied as it is.
+  void Flush() {
+    bool quoted = false;
+    for (char16_t c : m_literal) {
+      const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+      if (c == u'\'') {
+        m_pattern += u"''";  // one quote character, inside quotes or outside
+      } else if (letter && !quoted) {
+        m_pattern += u'\'';
+        quoted = true;
+      }
+      if (c != u'\'') m_pattern += c;
+    }
+    if (quoted) m_pattern += u'\'';
+    m_literal.clear();
+  }
+
+  PictureKind m_kind;
+  const DateRecord& m_date;
+  const std::string& m_locale;
+  std::u16string m_pattern;
+  std::u16string m_literal;
 };
+
+// Copies the quoted text that starts at picture[i] (a quote) up to its closing quote, or to
+// the end when it is not closed; two quotes stand for one, inside or outside. Returns the index
+// after it.
+size_t CopyQuoted(std::u16string_view picture, size_t i, Translator* translator) {
+  ++i;
+  if (i < picture.size() && picture[i] == u'\'') {
+    translator->Text(u'\'');
+    return i + 1;
+  }
+  while (i < picture.size()) {
+    if (picture[i] != u'\'') {
+      translator->Text(picture[i++]);
+    } else if (i + 1 < picture.size() && picture[i + 1] == u'\'') {
+      translator->Text(u'\'');
+      i += 2;
+    } else {
+      return i + 1;
+    }
+  }
+  return i;
+}
 
 }  // namespace
 
@@ -170,44 +221,22 @@ bool AppendFormattedDate(uint32_t lcid, const DateRecord& date, std::u16string_v
   if (!IsFormattableDate(date)) return false;
   const std::optional<std::string> locale = LocaleForIdentifier(lcid);
   if (!locale) return false;
-  Translator translator{kind, date, *locale};
-  std::u16string pattern;
-  std::u16string literal;
+  Translator translator(kind, date, *locale);
   for (size_t i = 0; i < picture.size();) {
     const char16_t c = picture[i];
     if (c == u'\'') {
-      // Quoted text up to the closing quote; two quotes stand for one, inside or outside.
-      ++i;
-      if (i < picture.size() && picture[i] == u'\'') {
-        literal += u'\'';
-        ++i;
-        continue;
-      }
-      while (i < picture.size()) {
-        if (picture[i] == u'\'') {
-          if (i + 1 < picture.size() && picture[i + 1] == u'\'') {
-            literal += u'\'';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        literal += picture[i++];
-      }
+      i = CopyQuoted(picture, i, &translator);
     } else if (translator.IsCode(c)) {
       size_t run = 1;
       while (i + run < picture.size() && picture[i + run] == c) ++run;
-      AppendLiteral(literal, &pattern);
-      literal.clear();
-      if (!translator.Translate(c, run, &pattern)) return false;
+      if (!translator.Code(c, run)) return false;
       i += run;
     } else {
-      literal += c;
+      translator.Text(c);
       ++i;
     }
   }
-  AppendLiteral(literal, &pattern);
+  const std::u16string& pattern = translator.Pattern();
   if (pattern.empty()) return true;  // an empty picture gives an empty text
   const std::optional<std::u16string> text = Format(*locale, pattern, ToUDate(date));
   if (!text) return false;
