@@ -53,7 +53,7 @@ void CExif::WriteMarkers(jpeg_saved_marker_ptr markers, j_compress_ptr cinfo, in
       action = Action::kSkip;
     } else if (code >= JPEG_APP0 + 1 && code <= JPEG_APP0 + 14 && bKeepMetadata == 0) {
       action = Action::kSkip;
-    } else if (marker_kinds::IsJfif(*m) && m_bHasExif != 0) {
+    } else if (marker_kinds::IsJfif(*m) && bKeepMetadata != 0 && m_bHasExif != 0) {
       action = Action::kSkip;  // the Exif segment stands for the file's metadata
     } else if (marker_kinds::IsAdobe(*m) && cinfo->write_Adobe_marker) {
       action = Action::kSkip;  // the library writes its own
