@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "image/ErrorRecord.h"
 #include "metadata/Exif.h"
@@ -494,6 +495,75 @@ TEST(ExifWriterExifTool, PixelDimensionsOrientationAndThumbnailsAsAnotherReaderS
     for (const std::string& issue : ValidationIssues(renewed))
       EXPECT_NE(std::find(before.begin(), before.end(), issue), before.end()) << issue;
   }
+}
+
+// Every corpus file with Exif data through the writer: mode 1 keeps the segment but for the
+// pixel dimensions, mode 0 leaves no IFD1 and no thumbnail, mode 2 embeds the new one, and
+// exiftool finds no error in any output that the source did not have.
+TEST(ExifWriterExifTool, CorpusFilesInEveryThumbnailMode) {
+  const std::vector<std::filesystem::path> files = CorpusFiles();
+  if (files.empty()) GTEST_SKIP() << "the shared corpus is not here";
+  if (!HaveExifTool()) GTEST_SKIP() << "exiftool is not installed";
+  TempDir dir;
+  const Bytes thumbnail = SmallJpeg(120, 90);
+  std::vector<std::filesystem::path> sources, stripped, renewed;
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    const Bytes source = ReadFile(file);
+    SourceHeader header(source);
+    if (!header.ok()) continue;
+    CExif exif;
+    exif.ReadMarkers(header.markers());
+    if (!exif.HasExif() || exif.LinkPos() == 0) continue;
+    const std::vector<Bytes> before = ExifPayloads(MarkersOf(source));
+
+    WriteOptions o;
+    const std::vector<Bytes> kept = ExifPayloads(MarkersOf(Rewrite(source, o)));
+    ASSERT_EQ(kept.size(), before.size());
+    Reread again(kept[0]);
+    EXPECT_EQ(again.exif.Make(), exif.Make());
+    EXPECT_EQ(again.exif.ThumbnailWidth(), exif.ThumbnailWidth());
+    if (!exif.HasPixelDimensions()) {
+      EXPECT_EQ(kept[0], before[0]);
+    }
+
+    const std::string name = std::to_string(sources.size());
+    sources.push_back(file);
+    o.thumbnailMode = 0;
+    stripped.push_back(Saved(dir, name + "_stripped.jpg", Rewrite(source, o)));
+    o.thumbnailMode = 2;
+    o.thumbnail = &thumbnail;
+    const Bytes withNew = Rewrite(source, o);
+    renewed.push_back(Saved(dir, name + "_renewed.jpg", withNew));
+    Reread fresh(ExifPayloads(MarkersOf(withNew))[0]);
+    EXPECT_EQ(fresh.exif.ThumbnailWidth(), 120);
+    EXPECT_EQ(fresh.exif.Model(), exif.Model());
+  }
+  ASSERT_FALSE(sources.empty());
+
+  // No IFD1 tag and no thumbnail in any stripped file.
+  std::vector<std::string> args = {"-j", "-G1", "-IFD1:all", "-ThumbnailImage"};
+  for (const auto& f : stripped) args.push_back(f.string());
+  const nlohmann::json found = nlohmann::json::parse(RunExifTool(args), nullptr, false);
+  ASSERT_TRUE(found.is_array());
+  for (const nlohmann::json& one : found) EXPECT_EQ(one.size(), 1u) << one.dump();
+
+  std::vector<std::filesystem::path> all = sources;
+  all.insert(all.end(), stripped.begin(), stripped.end());
+  all.insert(all.end(), renewed.begin(), renewed.end());
+  std::map<std::string, std::vector<std::string>> issues = ValidationIssuesOf(all);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const std::vector<std::string>& before = issues[sources[i].string()];
+    for (const auto* outputs : {&stripped, &renewed}) {
+      for (const std::string& issue : issues[(*outputs)[i].string()]) {
+        if (issue.rfind("Error", 0) != 0) continue;
+        EXPECT_NE(std::find(before.begin(), before.end(), issue), before.end())
+            << sources[i] << ": " << issue;
+      }
+    }
+  }
+  std::printf("wrote %zu corpus files with Exif data in thumbnail modes 0, 1 and 2\n",
+              sources.size());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,30 @@ inline std::vector<std::string> ValidationIssues(const std::filesystem::path& fi
     if (end == std::string::npos) end = out.size();
     const std::string line = out.substr(start, end - start);
     if (line.find("Validate") == std::string::npos && !line.empty()) issues.push_back(line);
+    start = end + 1;
+  }
+  return issues;
+}
+
+// The "Warning" and "Error" lines of `exiftool -validate` for many files in one run, by path.
+inline std::map<std::string, std::vector<std::string>> ValidationIssuesOf(
+    const std::vector<std::filesystem::path>& files) {
+  std::vector<std::string> args = {"-validate", "-warning", "-error", "-a", "-s"};
+  for (const auto& f : files) args.push_back(f.string());
+  const std::string out = RunExifTool(args);
+  std::map<std::string, std::vector<std::string>> issues;
+  std::string current;
+  size_t start = 0;
+  while (start < out.size()) {
+    size_t end = out.find('\n', start);
+    if (end == std::string::npos) end = out.size();
+    const std::string line = out.substr(start, end - start);
+    if (line.rfind("======== ", 0) == 0) {
+      current = line.substr(9);
+      issues[current];
+    } else if (line.rfind("Warning", 0) == 0 || line.rfind("Error", 0) == 0) {
+      issues[current].push_back(line);
+    }
     start = end + 1;
   }
   return issues;
