@@ -43,6 +43,15 @@ constexpr const char* astrSpeed[12] = {"1",  "2",   "4",   "8",   "15",   "30",
 
 using Rational = TiffCursor::Rational;
 
+// The parts one after another. (Appending, rather than chains of +, also keeps GCC 12's
+// -Wrestrict false positive on literal + string away.)
+template <typename... Parts>
+std::string Concat(const Parts&... parts) {
+  std::string text;
+  (text.append(parts), ...);
+  return text;
+}
+
 // `value` in fixed notation with `decimals` digits after the point.
 std::string Fixed(double value, int decimals) {
   char text[64];
@@ -58,14 +67,14 @@ std::optional<std::string> ExposureTimeText(const Rational& r) {
   if (r.numerator == 0 || r.denominator == 0) return std::nullopt;
   if (r.denominator > r.numerator) {
     const float inverse = static_cast<float>(r.denominator) / static_cast<float>(r.numerator);
-    return "1/" + Fixed(inverse, 0) + "s";
+    return Concat("1/", Fixed(inverse, 0), "s");
   }
-  return Fixed(Quotient(r), 1) + "s";
+  return Concat(Fixed(Quotient(r), 1), "s");
 }
 
 std::optional<std::string> FNumberText(const Rational& r) {
   if (r.denominator == 0) return std::nullopt;
-  return "F" + Fixed(Quotient(r), r.denominator == 10 ? 1 : 2);
+  return Concat("F", Fixed(Quotient(r), r.denominator == 10 ? 1 : 2));
 }
 
 // The APEX time value Tv, truncated to whole stops: Tv >= 0 is 1/2^Tv seconds, a negative one
@@ -77,18 +86,18 @@ std::optional<std::string> ShutterSpeedText(const Rational& r) {
   const int64_t tv = numerator / denominator;
   const int64_t k = tv < 0 ? -tv : tv;
   if (k >= 12) return std::nullopt;
-  return tv >= 0 ? std::string("1/") + astrSpeed[k] + "s" : std::string(astrSpeed[k]) + "s";
+  return tv >= 0 ? Concat("1/", astrSpeed[k], "s") : Concat(astrSpeed[k], "s");
 }
 
 // The APEX aperture value Av gives the f-number 2^(Av/2).
 std::optional<std::string> ApertureText(const Rational& r) {
   if (r.denominator == 0) return std::nullopt;
-  return "F" + Fixed(std::pow(2.0f, Quotient(r) / 2.0f), 1);
+  return Concat("F", Fixed(std::pow(2.0f, Quotient(r) / 2.0f), 1));
 }
 
 std::optional<std::string> FocalLengthText(const Rational& r) {
   if (r.denominator == 0) return std::nullopt;
-  return Fixed(Quotient(r), 1) + "mm";
+  return Concat(Fixed(Quotient(r), 1), "mm");
 }
 
 // A decimal field of the date: leading blanks skipped, digits up to the first other character.
@@ -144,7 +153,7 @@ void CExif::ReadExifIfd(const TiffCursor& tiff, uint32_t position) {
         if (rational) Keep(m_strFNumber, FNumberText(*rational));
         break;
       case kTagIsoSpeedRatings:
-        m_strISO = "ISO" + std::to_string(tiff.Get16(entry + 8));
+        m_strISO = Concat("ISO", std::to_string(tiff.Get16(entry + 8)));
         break;
       case kTagDateTimeOriginal:
         ReadDateTaken(tiff, entry);
@@ -171,7 +180,7 @@ void CExif::ReadExifIfd(const TiffCursor& tiff, uint32_t position) {
         m_pPixelYDim = Writable(tiff, entry + 2, TiffCursor::kEntrySize - 2);
         break;
       case kTagFocalLengthIn35mmFilm:
-        m_strFocalLength35 = std::to_string(tiff.Get16(entry + 8)) + "mm";
+        m_strFocalLength35 = Concat(std::to_string(tiff.Get16(entry + 8)), "mm");
         break;
       default:
         break;
@@ -228,13 +237,13 @@ void CExif::ReadGpsIfd(const TiffCursor& tiff, uint32_t position) {
     if (!tiff.Has(entry, TiffCursor::kEntrySize)) return;
     switch (tiff.Get16(entry)) {
       case kTagGpsLatitudeRef:
-        if (auto text = tiff.GetAscii(entry)) m_strLatitudeRef = *text + " ";
+        if (auto text = tiff.GetAscii(entry)) m_strLatitudeRef = Concat(*text, " ");
         break;
       case kTagGpsLatitude:
         if (auto value = Coordinate(tiff, tiff.Get32(entry + 8))) m_dLatitude = *value;
         break;
       case kTagGpsLongitudeRef:
-        if (auto text = tiff.GetAscii(entry)) m_strLongitudeRef = *text + " ";
+        if (auto text = tiff.GetAscii(entry)) m_strLongitudeRef = Concat(*text, " ");
         break;
       case kTagGpsLongitude:
         if (auto value = Coordinate(tiff, tiff.Get32(entry + 8))) m_dLongitude = *value;
