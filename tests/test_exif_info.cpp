@@ -3,6 +3,7 @@
 // dates with sub-seconds and file dates, and SetOrientation around header-only opens.
 #include <gtest/gtest.h>
 
+#include "metadata/Exif.h"
 #include "tests/support/ExifBuilder.h"
 #include "tests/support/TesselTest.h"
 
@@ -126,11 +127,14 @@ TEST(ExifInfo, MissingGpsGivesZeroValues) {
   EXPECT_EQ(Info(image.get(), u"%M%m%e%f%i%l%L%u%c%d%t"), u"");
 }
 
-TEST(ExifInfo, ResultStaysValidUntilTheNextCall) {
-  ImagePtr image = OpenBytes(JpegWithExif(CaptionSpec()));
-  ASSERT_TRUE(image);
-  const char16_t* first = image->FormatExifInfo(u"%M", 0, kEnglishUs, u"", u"", 0);
-  EXPECT_EQ(std::u16string(first), u"Camera");
+// The text keeps a comment's NUL characters; a caller reading up to the first NUL sees less.
+TEST(ExifInfo, CommentsKeepTheirNulCharacters) {
+  SavedMarkers saved({{JPEG_COM, {'h', 'i', 0, '!'}}});
+  CExif exif;
+  exif.ReadMarkers(saved.head());
+  const char16_t* text = exif.FormatInfo(u"%c.", 0, kEnglishUs, u"", u"", 0);
+  EXPECT_EQ(std::u16string(text, 5), std::u16string(u"hi\0!.", 5));
+  EXPECT_EQ(text[5], u'\0');
 }
 
 TEST(Orientation, SetAndGetThroughTheInterface) {
