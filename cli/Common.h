@@ -47,5 +47,6 @@ std::string ColourSpaceName(int code);
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddOrientCommand(CLI::App& app, int& exitCode);
 void AddOptimizeCommand(CLI::App& app, int& exitCode);
+void AddRenderCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

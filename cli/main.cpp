@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   cli::AddInfoCommand(app, exitCode);
   cli::AddOrientCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
+  cli::AddRenderCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
