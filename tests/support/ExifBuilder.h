@@ -130,7 +130,7 @@ inline void WriteDirectory(Bytes& out, uint32_t at, const std::vector<TiffEntry>
 
 }  // namespace detail
 
-// The TIFF data of the spec (without "Exif\0\0"), and where its parts went.
+// The TIFF data that `spec` describes (without "Exif\0\0"), and where its parts went.
 inline Bytes BuildTiff(const ExifSpec& spec, ExifLayout* layout = nullptr) {
   using namespace detail;
   std::vector<TiffEntry> ifd0 = spec.ifd0, ifd1 = spec.ifd1.value_or(std::vector<TiffEntry>());
