@@ -259,9 +259,13 @@ TSL_BOOL CDllImage::Undo() {
   return Guarded(TSL_BOOL{0}, [&]() -> TSL_BOOL { return m_undo.Undo(); });
 }
 
-const char16_t* CDllImage::FormatExifInfo(const char16_t*, uint32_t, uint32_t, const char16_t*,
-                                          const char16_t*, int32_t) {
-  return nullptr;
+const char16_t* CDllImage::FormatExifInfo(const char16_t* templ, uint32_t useFileDate,
+                                          uint32_t locale, const char16_t* datePicture,
+                                          const char16_t* timePicture, int32_t withSubSeconds) {
+  return Guarded(static_cast<const char16_t*>(u""), [&]() -> const char16_t* {
+    if (templ == nullptr || datePicture == nullptr || timePicture == nullptr) return u"";
+    return m_exif.FormatInfo(templ, useFileDate, locale, datePicture, timePicture, withSubSeconds);
+  });
 }
 
 uint16_t CDllImage::GetOrientation() { return m_exif.GetOrientation(); }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// CExif: file names, file date, the empty state and the orientation accessors.
+// CExif: file names, file date, the empty state and the orientation.
 #include "metadata/Exif.h"
-
-#include <cstring>
 
 namespace {
 
@@ -35,33 +33,42 @@ void CExif::SetEmptyState() {
   m_strMake.clear();
   m_strModel.clear();
   m_stDateTaken = DateRecord{};
+  m_strSubSec.clear();
+  m_strExposureTime.clear();
+  m_strFNumber.clear();
+  m_strISO.clear();
+  m_strShutterSpeed.clear();
+  m_strAperture.clear();
+  m_strFocalLength.clear();
+  m_strUserComment.clear();
+  m_strFocalLength35.clear();
+  m_strLatitudeRef.clear();
+  m_dLatitude = 0.0;
+  m_strLongitudeRef.clear();
+  m_dLongitude = 0.0;
+  m_byAltitudeRef = 0;
+  m_dAltitude = 0.0;
   m_wThumbWidth = 0;
   m_wThumbHeight = 0;
   m_iOrientation = 1;
   ForgetMarkerPositions();
   m_bHasJFIF = 0;
   m_bHasExif = 0;
-  m_iLinkPos = 0;
-  m_iCutPos = 0;
 }
 
+// The link and cut positions describe the bytes of the saved Exif segment as much as the
+// pointers do, so they go with them: a writer handed other markers rebuilds nothing.
 void CExif::ForgetMarkerPositions() {
   m_pOrientation = nullptr;
   m_pPixelXDim = nullptr;
   m_pPixelYDim = nullptr;
-}
-
-// Notes the JFIF marker for now; the Exif segment's values are read by the full reader.
-void CExif::ReadMarkers(jpeg_saved_marker_ptr markers) {
-  SetEmptyState();
-  for (jpeg_saved_marker_ptr m = markers; m != nullptr; m = m->next) {
-    if (m->marker == JPEG_APP0 && m->data_length >= 5 && std::memcmp(m->data, "JFIF\0", 5) == 0) {
-      m_bHasJFIF = 1;
-    }
-  }
+  m_pExifPayload = nullptr;
+  m_iLinkPos = 0;
+  m_iCutPos = 0;
 }
 
 void CExif::SetOrientation(uint16_t orientation) {
   if (m_pOrientation == nullptr) return;
   m_iOrientation = orientation;
+  Put16(m_pOrientation, orientation);
 }
