@@ -18,6 +18,7 @@
 #include <new>
 
 #include "pixels/DCT.h"
+#include "pixels/QuantizationCell.h"
 
 namespace {
 
@@ -26,27 +27,6 @@ int64_t BandRowLength(int64_t blocksPerRow) { return 8 * blocksPerRow + 8; }
 
 int64_t RoundUp(int64_t value, int64_t multiple) {
   return (value + multiple - 1) / multiple * multiple;
-}
-
-// Quantization level of x with step q (q > 0), rounding half away from zero.
-int32_t Level(int32_t x, int32_t q) {
-  const int32_t half = q / 2;
-  return x >= 0 ? (x + half) / q : -((-x + half) / q);
-}
-
-// The values that quantize to the same level as `stored` with step q (q > 0).
-struct Cell {
-  int32_t low;
-  int32_t high;
-};
-
-Cell QuantizationCell(int32_t stored, int32_t q) {
-  const int32_t half = q / 2;
-  const int32_t n = Level(stored, q);
-  const int32_t e = n * q;
-  if (e > 0) return {e - half, q * (n + 1) - half - 1};
-  if (e < 0) return {e + half - q + 1, e + half};
-  return {-((q - 1) / 2), (q - 1) / 2};
 }
 
 // One component's place in the store and its quantization steps.
@@ -135,7 +115,7 @@ void FillExtraSamples(const CDCT& dct, const int16_t* section, const Plane& plan
 void Requantize(int16_t* coefficients, const UINT16* steps) {
   for (int i = 0; i < 64; ++i) {
     const int32_t q = steps[i];
-    if (q != 0) coefficients[i] = static_cast<int16_t>(Level(coefficients[i], q) * q);
+    if (q != 0) coefficients[i] = static_cast<int16_t>(QuantizationLevel(coefficients[i], q) * q);
   }
 }
 
@@ -145,7 +125,7 @@ void ClampIntoCells(const int16_t* fresh, const UINT16* steps, int16_t* block) {
   for (int i = 0; i < 64; ++i) {
     const int32_t q = steps[i];
     if (q == 0) continue;
-    const Cell cell = QuantizationCell(block[i], q);
+    const QuantizationCell cell = CellOf(block[i], q);
     const int32_t value = std::max(std::min(int32_t{fresh[i]}, cell.high), cell.low);
     block[i] = static_cast<int16_t>(value);
   }
@@ -160,7 +140,7 @@ bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t
   const size_t bandValues = static_cast<size_t>(8 * rowLen);
   int32_t* current = bands;
   int32_t* next = bands + bandValues;
-  std::fill(current, current + bandValues, 0);
+  std::fill(bands, bands + 2 * bandValues, 0);
   uint8_t* slot = m_aiMCU + EncodeBlockOffset(k, 0, 0, 1);
   uint8_t aiExtraSamples[16 * 16];
   uint8_t aiDCT[64];
