@@ -221,6 +221,8 @@ struct FilterCase {
   bool zeroSteps;  // a malformed table with zero steps
 };
 
+void PrintTo(const FilterCase& c, std::ostream* os) { *os << c.name; }
+
 class ReconstructFilter : public testing::TestWithParam<FilterCase> {};
 
 // The pass gives, to the bit, what the plain version gives, and no coefficient leaves the
