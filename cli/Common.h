@@ -47,5 +47,7 @@ std::string ColourSpaceName(int code);
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddOptimizeCommand(CLI::App& app, int& exitCode);
 void AddRenderCommand(CLI::App& app, int& exitCode);
+void AddApplyCommand(CLI::App& app, int& exitCode);
+void AddReconstructCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

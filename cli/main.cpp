@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
   cli::AddInfoCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
   cli::AddRenderCommand(app, exitCode);
+  cli::AddApplyCommand(app, exitCode);
+  cli::AddReconstructCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
