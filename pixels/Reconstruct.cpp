@@ -112,10 +112,10 @@ void FillExtraSamples(const CDCT& dct, const int16_t* section, const Plane& plan
 
 // Re-quantizes a window's coefficients in place. A step of 0 quantizes nothing: the
 // coefficient passes unchanged.
-void Requantize(int16_t* coefficients, const UINT16* steps) {
+void Requantize(int16_t* coefficients, const UINT16* steps, const StepDivisor* divisors) {
   for (int i = 0; i < 64; ++i) {
     const int32_t q = steps[i];
-    if (q != 0) coefficients[i] = static_cast<int16_t>(QuantizationLevel(coefficients[i], q) * q);
+    if (q != 0) coefficients[i] = static_cast<int16_t>(divisors[i].Level(coefficients[i]) * q);
   }
 }
 
@@ -142,6 +142,8 @@ bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t
   int32_t* next = bands + bandValues;
   std::fill(bands, bands + 2 * bandValues, 0);
   uint8_t* slot = m_aiMCU + EncodeBlockOffset(k, 0, 0, 1);
+  StepDivisor divisors[64];
+  for (int i = 0; i < 64; ++i) divisors[i] = StepDivisor(plane.steps[i]);
   uint8_t aiExtraSamples[16 * 16];
   uint8_t aiDCT[64];
   int16_t block[64];
@@ -156,7 +158,7 @@ bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t
           for (int i = 0; i < 8; ++i)
             std::memcpy(slot + 8 * i, aiExtraSamples + (sy + i) * 16 + sx, 8);
           ForwardBlock(k, 0, 0, block);
-          Requantize(block, plane.steps);
+          Requantize(block, plane.steps, divisors);
           InverseBlock(block, aiDCT);
           for (int i = 0; i < 8; ++i) {
             const int row = sy + i;

@@ -215,6 +215,40 @@ TEST(QuantizationCell, HoldsExactlyTheValuesOfTheSameLevel) {
   }
 }
 
+// The filter's reciprocal route gives the level of the plain division for every step and the
+// values around every cell edge, and for every 16-bit value with a spread of steps.
+TEST(QuantizationCell, ReciprocalLevelsEqualTheDivision) {
+  uint32_t seed = 12345;
+  const auto random = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int32_t>((seed >> 8) % 65536) - 32768;
+  };
+  for (int32_t q = 1; q <= 65535; ++q) {
+    const StepDivisor divisor(static_cast<uint32_t>(q));
+    const int32_t half = q / 2;
+    for (int32_t m = 0; m * int64_t{q} <= 32768 + q; m += m < 4 ? 1 : 1 + m / 2) {
+      for (int32_t d :
+           {-half - 1, -half, -half + 1, -1, 0, 1, q - half - 2, q - half - 1, q - half}) {
+        for (int32_t sign : {1, -1}) {
+          const int32_t x = sign * (m * q + d);
+          if (x < -32768 || x > 32767) continue;
+          ASSERT_EQ(divisor.Level(x), QuantizationLevel(x, q)) << "q " << q << " x " << x;
+        }
+      }
+    }
+    for (int i = 0; i < 16; ++i) {
+      const int32_t x = random();
+      ASSERT_EQ(divisor.Level(x), QuantizationLevel(x, q)) << "q " << q << " x " << x;
+    }
+  }
+  for (int32_t q : {1, 2, 3, 5, 7, 8, 10, 16, 99, 100, 255, 256, 1023, 4097, 32767, 32768, 65535}) {
+    const StepDivisor divisor(static_cast<uint32_t>(q));
+    for (int32_t x = -32768; x <= 32767; ++x) {
+      ASSERT_EQ(divisor.Level(x), QuantizationLevel(x, q)) << "q " << q << " x " << x;
+    }
+  }
+}
+
 struct FilterCase {
   const char* name;
   Spec spec;
