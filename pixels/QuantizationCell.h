@@ -11,27 +11,50 @@ inline int32_t QuantizationLevel(int32_t x, int32_t q) {
   return x >= 0 ? (x + half) / q : -((-x + half) / q);
 }
 
-// Levels for one step through its reciprocal instead of a division: the reconstruction filter
-// re-quantizes some two thousand values per block, and a division per value would be most of
-// its time. The quotient from the reciprocal is at most one too small, and one comparison
-// puts that right, so Level(x) equals QuantizationLevel(x, q) for every 16-bit x.
-class StepDivisor {
+// Re-quantization of 16-bit coefficients through reciprocals of the steps instead of a
+// division per value: the reconstruction filter re-quantizes some two thousand values per
+// block, and divisions would be most of its time. For a 16-bit x the rounded magnitude
+// n = |x| + floor(q / 2) fits in 16 bits, so with r = floor(65536 / q) the quotient
+// (n r) >> 16 is floor(n / q) or one less, and one comparison puts it right: every level equals
+// QuantizationLevel's. All arithmetic is 32-bit and branch-free so the block loop vectorizes.
+class StepDivisors {
  public:
-  explicit StepDivisor(uint32_t q = 1)
-      : q_(q), half_(q / 2), reciprocal_(q != 0 ? (uint64_t{1} << 32) / q : 0) {}
+  // `steps`: 64 steps in natural order; a step of 0 quantizes nothing.
+  explicit StepDivisors(const uint16_t* steps) {
+    for (int i = 0; i < 64; ++i) {
+      q_[i] = steps[i];
+      half_[i] = steps[i] / 2u;
+      reciprocal_[i] = steps[i] != 0 ? 65536u / steps[i] : 0;
+    }
+  }
 
-  // REQUIRES: q > 0 and |x| < 2^30.
-  int32_t Level(int32_t x) const {
-    const uint32_t n = static_cast<uint32_t>(x >= 0 ? x : -x) + half_;
-    uint32_t k = static_cast<uint32_t>((uint64_t{n} * reciprocal_) >> 32);
-    if ((k + 1) * q_ <= n) ++k;
-    return x >= 0 ? static_cast<int32_t>(k) : -static_cast<int32_t>(k);
+  // Level of x at position i (a step of 0 gives 0).
+  int32_t Level(int i, int16_t x) const {
+    const uint32_t n = Magnitude(x) + half_[i];
+    uint32_t k = (n * reciprocal_[i]) >> 16;
+    k += (k + 1) * q_[i] <= n ? 1u : 0u;
+    const int32_t level = q_[i] != 0 ? static_cast<int32_t>(k) : 0;
+    return x < 0 ? -level : level;
+  }
+
+  // Replaces every coefficient by its level times its step; coefficients with a step of 0
+  // stay as they are.
+  void Requantize(int16_t* coefficients) const {
+    for (int i = 0; i < 64; ++i) {
+      const int16_t x = coefficients[i];
+      const int32_t value = Level(i, x) * static_cast<int32_t>(q_[i]);
+      coefficients[i] = static_cast<int16_t>(q_[i] != 0 ? value : x);
+    }
   }
 
  private:
-  uint32_t q_;
-  uint32_t half_;
-  uint64_t reciprocal_;  // floor(2^32 / q)
+  static uint32_t Magnitude(int16_t x) {
+    return static_cast<uint32_t>(x < 0 ? -int32_t{x} : int32_t{x});
+  }
+
+  uint32_t q_[64];
+  uint32_t half_[64];
+  uint32_t reciprocal_[64];  // floor(65536 / q), 0 for a step of 0
 };
 
 // The values from low to high (inclusive) that quantize to the same level as `stored`.

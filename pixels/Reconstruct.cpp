@@ -110,15 +110,6 @@ void FillExtraSamples(const CDCT& dct, const int16_t* section, const Plane& plan
   }
 }
 
-// Re-quantizes a window's coefficients in place. A step of 0 quantizes nothing: the
-// coefficient passes unchanged.
-void Requantize(int16_t* coefficients, const UINT16* steps, const StepDivisor* divisors) {
-  for (int i = 0; i < 64; ++i) {
-    const int32_t q = steps[i];
-    if (q != 0) coefficients[i] = static_cast<int16_t>(divisors[i].Level(coefficients[i]) * q);
-  }
-}
-
 // Pulls each new coefficient into the cell of the stored one and writes it over the block. A
 // step of 0 has no cells: that coefficient keeps its stored value.
 void ClampIntoCells(const int16_t* fresh, const UINT16* steps, int16_t* block) {
@@ -142,8 +133,7 @@ bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t
   int32_t* next = bands + bandValues;
   std::fill(bands, bands + 2 * bandValues, 0);
   uint8_t* slot = m_aiMCU + EncodeBlockOffset(k, 0, 0, 1);
-  StepDivisor divisors[64];
-  for (int i = 0; i < 64; ++i) divisors[i] = StepDivisor(plane.steps[i]);
+  const StepDivisors divisors(plane.steps);
   uint8_t aiExtraSamples[16 * 16];
   uint8_t aiDCT[64];
   int16_t block[64];
@@ -158,7 +148,7 @@ bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t
           for (int i = 0; i < 8; ++i)
             std::memcpy(slot + 8 * i, aiExtraSamples + (sy + i) * 16 + sx, 8);
           ForwardBlock(k, 0, 0, block);
-          Requantize(block, plane.steps, divisors);
+          divisors.Requantize(block);
           InverseBlock(block, aiDCT);
           for (int i = 0; i < 8; ++i) {
             const int row = sy + i;

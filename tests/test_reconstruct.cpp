@@ -221,31 +221,60 @@ TEST(QuantizationCell, ReciprocalLevelsEqualTheDivision) {
   uint32_t seed = 12345;
   const auto random = [&seed] {
     seed = seed * 1103515245u + 12345u;
-    return static_cast<int32_t>((seed >> 8) % 65536) - 32768;
+    return static_cast<int16_t>((seed >> 8) & 0xFFFF);
   };
+  size_t checked = 0, wrong = 0;
+  std::string first;
+  const auto check = [&](const StepDivisors& divisors, int32_t q, int32_t x) {
+    if (x < -32768 || x > 32767) return;
+    ++checked;
+    if (divisors.Level(0, static_cast<int16_t>(x)) == QuantizationLevel(x, q)) return;
+    if (wrong++ == 0) first = "q " + std::to_string(q) + " x " + std::to_string(x);
+  };
+  uint16_t steps[64];
   for (int32_t q = 1; q <= 65535; ++q) {
-    const StepDivisor divisor(static_cast<uint32_t>(q));
+    std::fill(steps, steps + 64, static_cast<uint16_t>(q));
+    const StepDivisors divisors(steps);
     const int32_t half = q / 2;
     for (int32_t m = 0; m * int64_t{q} <= 32768 + q; m += m < 4 ? 1 : 1 + m / 2) {
       for (int32_t d :
            {-half - 1, -half, -half + 1, -1, 0, 1, q - half - 2, q - half - 1, q - half}) {
-        for (int32_t sign : {1, -1}) {
-          const int32_t x = sign * (m * q + d);
-          if (x < -32768 || x > 32767) continue;
-          ASSERT_EQ(divisor.Level(x), QuantizationLevel(x, q)) << "q " << q << " x " << x;
-        }
+        check(divisors, q, m * q + d);
+        check(divisors, q, -(m * q + d));
       }
     }
-    for (int i = 0; i < 16; ++i) {
-      const int32_t x = random();
-      ASSERT_EQ(divisor.Level(x), QuantizationLevel(x, q)) << "q " << q << " x " << x;
-    }
+    for (int i = 0; i < 16; ++i) check(divisors, q, random());
   }
   for (int32_t q : {1, 2, 3, 5, 7, 8, 10, 16, 99, 100, 255, 256, 1023, 4097, 32767, 32768, 65535}) {
-    const StepDivisor divisor(static_cast<uint32_t>(q));
-    for (int32_t x = -32768; x <= 32767; ++x) {
-      ASSERT_EQ(divisor.Level(x), QuantizationLevel(x, q)) << "q " << q << " x " << x;
+    std::fill(steps, steps + 64, static_cast<uint16_t>(q));
+    const StepDivisors divisors(steps);
+    for (int32_t x = -32768; x <= 32767; ++x) check(divisors, q, x);
+  }
+  EXPECT_EQ(wrong, 0u) << "first: " << first;
+  EXPECT_GT(checked, 1000000u);
+}
+
+// Whole blocks with mixed steps, zero steps among them, against the plain rule.
+TEST(QuantizationCell, RequantizeEqualsThePlainRule) {
+  uint32_t seed = 99;
+  const auto random = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    uint16_t steps[64];
+    int16_t block[64], expected[64];
+    for (int i = 0; i < 64; ++i) {
+      const uint32_t pick = random() % 8;
+      steps[i] = static_cast<uint16_t>(pick == 0 ? 0 : pick < 6 ? 1 + random() % 64 : random());
+      block[i] = static_cast<int16_t>(random() & 0xFFFF);
+      expected[i] =
+          steps[i] == 0
+              ? block[i]
+              : static_cast<int16_t>(QuantizationLevel(block[i], steps[i]) * int32_t{steps[i]});
     }
+    StepDivisors(steps).Requantize(block);
+    ASSERT_TRUE(std::equal(block, block + 64, expected)) << "round " << round;
   }
 }
 
