@@ -16,6 +16,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 grep -qx "reconstruct: pass 1 of 2: 100%" "$dir/progress" || fail "no end of pass 1: $(cat "$dir/progress")"
 grep -qx "reconstruct: pass 2 of 2: 100%" "$dir/progress" || fail "no end of pass 2: $(cat "$dir/progress")"
 
+# On a terminal the progress is a bar redrawn in place, full at the end of each pass.
+if command -v script >/dev/null; then
+  script -qec "'$tessel' reconstruct '$dir/a.jpg' --passes 2 -o '$dir/tty.ppm'" /dev/null >"$dir/tty" 2>&1
+  bar="reconstruct: pass 2 of 2 \\[##############################\\] 100%"
+  grep -q "$bar" "$dir/tty" || fail "no full bar on a terminal: $(od -c "$dir/tty" | head -n 5)"
+  [ "$(tr -cd '\r' <"$dir/tty" | wc -c)" -ge 8 ] || fail "the bar is not redrawn in place"
+  cmp -s "$dir/tty.ppm" "$dir/smooth.ppm" || fail "the result depends on the terminal"
+fi
+
 # Luminance steps across the 8-pixel block edges, against steps inside the blocks.
 python3 - "$dir/a.ppm" "$dir/smooth.ppm" <<'PY'
 import sys
