@@ -35,8 +35,9 @@ class CDllActionApplyBitmapChanges final : public CDllAction {
  protected:
   // FALSE, with nothing changed or written, when there is no pixel pointer address, when the
   // rows are closer than a row of pixels, or when the image is one the encoder cannot handle:
-  // largest sampling factors above 2, more than four components, or a colour space without a
-  // converter. A null pixel pointer changes nothing and succeeds.
+  // largest sampling factors above 2, more than four components, a colour space without a
+  // converter, or components beyond those its converter writes. A null pixel pointer changes
+  // nothing and succeeds.
   TSL_BOOL Execute() override;
   void Revert() override;
 

@@ -313,6 +313,22 @@ TEST_F(ApplyTest, BadArgumentsAreRefusedWithNothingTouched) {
   EXPECT_EQ(undo_.writes.size(), 2u * 3);
 }
 
+// A component that the colour converter does not produce would be re-encoded from nothing:
+// such an image (here a three-component image described as grayscale) is refused.
+TEST_F(ApplyTest, ComponentsTheConverterLeavesOutAreNotWiped) {
+  Open(Make(24, 16, "444"));
+  jpeg_decompress_struct* info = Header(image_.get());
+  const J_COLOR_SPACE space = info->jpeg_color_space;
+  info->jpeg_color_space = JCS_GRAYSCALE;
+  Bytes bits = Render(image_.get());
+  bits[5] ^= 0x80;
+  const TSL_BOOL ok = Apply(bits.data(), 3 * 24);
+  info->jpeg_color_space = space;
+  EXPECT_EQ(ok, 0);
+  EXPECT_TRUE(undo_.writes.empty());
+  EXPECT_EQ(Store(image_.get()), original_);
+}
+
 TEST(ApplyWithoutImage, IsRefused) {
   ImagePtr image = NewImage();
   uint8_t pixels[3] = {};
