@@ -8,7 +8,7 @@
 // cover it, and the block of averages is transformed and clamped into the quantization cells
 // of the coefficients it replaces. Windows only look right and down from the block they start
 // in, so block (by, bx) is rewritten right after the last window over any of its pixels, and
-// the pass reads exactly what an unchanged store would give. Windows sums are collected in two
+// the pass reads exactly what an unchanged store would give. Window sums are collected in two
 // bands of eight pixel rows: the current block row's, and what its windows spill into the
 // next one. Windows that reach past the right or bottom edge read mid-grey (all-zero blocks),
 // and their sums outside the grid are dropped.

@@ -503,6 +503,7 @@ TEST_F(ReconstructEdit, RefusesAComponentWithoutAQuantizationTable) {
   JQUANT_TBL* table = info->quant_tbl_ptrs[number];
   info->quant_tbl_ptrs[number] = nullptr;
   EXPECT_EQ(Run(1, nullptr), 0);
+  EXPECT_EQ(CDCT(info).ReconstructCoefficients(StoreOf(image_.get()), nullptr), -1);
   info->quant_tbl_ptrs[number] = table;
   EXPECT_TRUE(undo_.writes.empty());
   EXPECT_EQ(Store(image_.get()), original_);
