@@ -51,5 +51,7 @@ void AddRenderCommand(CLI::App& app, int& exitCode);
 // rotate, flip, crop, grayscale and levels.
 void AddEditCommands(CLI::App& app, int& exitCode);
 void AddShellCommand(CLI::App& app, int& exitCode);
+void AddApplyCommand(CLI::App& app, int& exitCode);
+void AddReconstructCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

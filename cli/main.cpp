@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
   cli::AddRenderCommand(app, exitCode);
   cli::AddEditCommands(app, exitCode);
   cli::AddShellCommand(app, exitCode);
+  cli::AddApplyCommand(app, exitCode);
+  cli::AddReconstructCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

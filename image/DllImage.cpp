@@ -12,6 +12,8 @@
 #include "actions/DllActionLevels.h"
 #include "actions/DllActionRotateLeft.h"
 #include "actions/DllActionRotateRight.h"
+#include "actions/DllActionApplyBitmapChanges.h"
+#include "actions/DllActionReconstruct.h"
 #include "image/CoefficientLoader.h"
 #include "image/MemorySource.h"
 #include "image/Save.h"
@@ -179,7 +181,10 @@ void CDllImage::ReplaceStore(CoefficientArray values, int32_t count) {
   m_iCoefficientCount = count;
 }
 
-TSL_BOOL CDllImage::Reconstruct(int32_t, TesselProgressFunc) { return 0; }
+TSL_BOOL CDllImage::Reconstruct(int32_t passes, TesselProgressFunc progress) {
+  return Guarded<TSL_BOOL>(
+      0, [&] { return m_undo.DoAction(new CDllActionReconstruct(passes, progress)); });
+}
 
 TSL_BOOL CDllImage::GetBitmap(uint8_t* bits, int32_t stride, int32_t fullMCU) {
   return RenderBitmap(*this, bits, stride, fullMCU);
@@ -228,7 +233,12 @@ TSL_BOOL CDllImage::RotateRight(int32_t keepPartial) {
                  [&] { return m_undo.DoAction(new CDllActionRotateRight(keepPartial)); });
 }
 
-TSL_BOOL CDllImage::ApplyBitmapChanges(uint8_t**, int32_t, int32_t, Statistics*) { return 0; }
+TSL_BOOL CDllImage::ApplyBitmapChanges(uint8_t** ppBits, int32_t stride, int32_t force,
+                                       Statistics* stats) {
+  return Guarded<TSL_BOOL>(0, [&] {
+    return m_undo.DoAction(new CDllActionApplyBitmapChanges(ppBits, stride, force, stats));
+  });
+}
 
 TSL_BOOL CDllImage::Grayscale() {
   return Guarded(TSL_BOOL{0}, [&] { return m_undo.DoAction(new CDllActionGrayscale()); });

@@ -20,6 +20,7 @@
 #include "pixels/ConverterYCC.h"
 #include "pixels/ConverterYCCK.h"
 #include "pixels/SampleAreas.h"
+#include "tessel/tessel.h"
 
 class CDCT {
  public:
@@ -55,10 +56,33 @@ class CDCT {
   // Inverse DCT of 64 coefficients (natural order, used as they are) into 8 rows of 8 samples.
   void InverseBlock(const int16_t* coefficients, uint8_t* samples) const;
 
+  // True when ReconstructCoefficients can filter the image: one to four components, each with
+  // sampling factors 1 to 4 and a quantization table.
+  bool CanReconstruct() const;
+
+  // Values of band memory one reconstruction pass needs: two bands of eight pixel rows, one
+  // block column wider than the widest component. 0 when CanReconstruct() is false.
+  int64_t ReconstructBandValues() const;
+
+  // One pass of the reconstruction filter over the whole store (pixels/Reconstruct.cpp): every
+  // block is replaced by the average of the re-quantized 8x8 windows that cover its pixels,
+  // then pulled back into the quantization cell of the value it replaces. `progress`, when
+  // given, receives the percentage of block rows done after each one and stops the pass by
+  // returning 0. Returns 1 when the pass finished, 0 when it was stopped (the rows done stay
+  // rewritten), -1 when the image cannot be filtered or the band memory cannot be had (the
+  // store is untouched). `bands`, when given, is the caller's memory of at least
+  // ReconstructBandValues() values, so that passes after the first cannot fail.
+  int32_t ReconstructCoefficients(int16_t* store, TesselProgressFunc progress,
+                                  int32_t* bands = nullptr);
+
   int32_t SamplingCode() const { return m_iSampling; }
   CColorSpaceConverter* Converter() const { return m_pConverter; }
 
  private:
+  // Filters component k's section of the store; false when `progress` asked to stop.
+  bool ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t* done, int64_t total,
+                            TesselProgressFunc progress);
+
   CColorSpaceConverter* m_pConverter;  // the converter in use: one of the six below
   CConverterDummy m_dummy;
   CConverterGrayscale m_grayscale;

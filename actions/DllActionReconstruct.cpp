@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// CDllActionReconstruct: the filter passes and their undo.
+#include "actions/DllActionReconstruct.h"
+
+#include <memory>
+#include <new>
+
+#include "image/CoefficientStore.h"
+#include "image/DllImage.h"
+#include "pixels/DCT.h"
+
+MCURect CDllActionReconstruct::WholeImage() const {
+  const int32_t columns =
+      static_cast<int32_t>(CeilDiv(m_pImage->GetWidth(), m_pImage->GetMCUWidth()));
+  const int32_t rows =
+      static_cast<int32_t>(CeilDiv(m_pImage->GetHeight(), m_pImage->GetMCUHeight()));
+  return MCURect(0, 0, columns, rows);
+}
+
+TSL_BOOL CDllActionReconstruct::Execute() {
+  int16_t* store = m_pImage->Coefficients();
+  if (store == nullptr) return 0;
+  CDCT dct(m_pImage->HeaderDecompressor());
+  if (!dct.CanReconstruct() || dct.StoreCoefficientCount() > m_pImage->CoefficientCount()) {
+    return 0;
+  }
+  // The bands of every pass are had before anything changes, so that running out of memory
+  // leaves the image as it was.
+  std::unique_ptr<int32_t[]> bands(new (std::nothrow)
+                                       int32_t[static_cast<size_t>(dct.ReconstructBandValues())]);
+  if (bands == nullptr) return 0;
+  if (m_pUndoStore != nullptr) SaveBlocks(WholeImage());
+  for (int32_t pass = 0; pass < m_iPasses; ++pass) {
+    // A stop asked for by the progress function ends the edit, not the action: the rows done
+    // stay rewritten and Undo restores the whole image.
+    if (dct.ReconstructCoefficients(store, m_pProgress, bands.get()) != 1) break;
+  }
+  return 1;
+}
+
+void CDllActionReconstruct::Revert() { RestoreBlocks(WholeImage()); }
