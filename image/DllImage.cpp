@@ -7,6 +7,7 @@
 
 #include "image/CoefficientLoader.h"
 #include "image/MemorySource.h"
+#include "pixels/FileThumbnail.h"
 
 namespace {
 
@@ -180,9 +181,14 @@ TSL_BOOL CDllImage::Save(const char16_t*, const TesselSaveOptions*) { return 0; 
 
 TSL_BOOL CDllImage::SaveToMemory(uint8_t*, int32_t) { return 0; }
 
-TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t*, uint8_t*, int32_t, int32_t, int32_t, int32_t,
-                                      int32_t, int32_t, int32_t*, int32_t*, int32_t) {
-  return 0;
+TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t* path, uint8_t* bits, int32_t boxWidth,
+                                      int32_t boxHeight, int32_t stride, int32_t red, int32_t green,
+                                      int32_t blue, int32_t* outWidth, int32_t* outHeight,
+                                      int32_t flags) {
+  return Guarded(TSL_BOOL{0}, [&]() -> TSL_BOOL {
+    return ::DrawFileThumbnail(path, bits, boxWidth, boxHeight, stride, red, green, blue, outWidth,
+                               outHeight, flags);
+  });
 }
 
 TSL_BOOL CDllImage::Crop(int32_t, int32_t, int32_t, int32_t) { return 0; }
