@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   app.set_help_all_flag("--help-all", "Show help for every command");
   int exitCode = cli::kExitOk;
   cli::AddInfoCommand(app, exitCode);
+  cli::AddThumbsCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
