@@ -2,10 +2,13 @@
 // `tessel thumbs`: a contact sheet of framed file thumbnails with each file's name below it.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
+#include <thread>
 
 #include "cli/Common.h"
 #include "cli/Png.h"
@@ -144,22 +147,63 @@ void DrawName(Sheet& sheet, const SheetLayout& layout, int left, int top, const 
             ink, ink, ink);
 }
 
-// Draws every readable file into the next free cell; a file that fails is reported and its
-// cell is used by the next file. Returns the number of cells drawn.
-size_t DrawCells(ITessel* image, const ThumbsOptions& o, const SheetLayout& layout, Sheet& sheet) {
-  size_t drawn = 0;
-  for (const std::string& file : o.files) {
-    const int left = static_cast<int>(drawn % layout.columns) * layout.boxWidth;
-    const int top = static_cast<int>(drawn / layout.columns) * (layout.boxHeight + kLabelHeight);
-    int32_t width = 0, height = 0;
-    if (!image->DrawFileThumbnail(Wide(file).c_str(), sheet.At(left, top), layout.boxWidth,
-                                  layout.boxHeight, sheet.Stride(), layout.red, layout.green,
-                                  layout.blue, &width, &height, layout.flags)) {
-      ReportFailure(file, OpenFailureReason(file));
-      continue;
+// One file's box, drawn on its own so that several files can be decoded at once.
+struct DrawnBox {
+  std::vector<uint8_t> bits;
+  bool ok = false;
+};
+
+// Files are drawn in batches: enough to keep every core busy, few enough that the boxes of a
+// long list never all sit in memory at once.
+constexpr size_t kBatchSize = 64;
+
+// Draws files[first, first + count) into `boxes`, spread over the machine's cores. Image
+// objects are independent, so each worker uses its own.
+void DrawBatch(const std::vector<std::string>& files, size_t first, size_t count,
+               const SheetLayout& layout, std::vector<DrawnBox>& boxes) {
+  std::atomic<size_t> next{0};
+  const auto work = [&]() {
+    ImagePtr image = NewImage();
+    for (size_t i = next++; i < count; i = next++) {
+      DrawnBox& box = boxes[i];
+      box.bits.assign(size_t(layout.boxWidth) * layout.boxHeight * 3, 0);
+      int32_t width = 0, height = 0;
+      box.ok = image && image->DrawFileThumbnail(Wide(files[first + i]).c_str(), box.bits.data(),
+                                                 layout.boxWidth, layout.boxHeight,
+                                                 layout.boxWidth * 3, layout.red, layout.green,
+                                                 layout.blue, &width, &height, layout.flags) != 0;
     }
-    DrawName(sheet, layout, left, top + layout.boxHeight, file);
-    ++drawn;
+  };
+  const size_t workers = std::min<size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
+  work();
+  for (std::thread& thread : threads) thread.join();
+}
+
+// Places every readable file in the next free cell, in the order given, and reports the
+// others. Returns the number of cells drawn.
+size_t DrawCells(const ThumbsOptions& o, const SheetLayout& layout, Sheet& sheet) {
+  size_t drawn = 0;
+  std::vector<DrawnBox> boxes(std::min(kBatchSize, o.files.size()));
+  for (size_t first = 0; first < o.files.size(); first += kBatchSize) {
+    const size_t count = std::min(kBatchSize, o.files.size() - first);
+    DrawBatch(o.files, first, count, layout, boxes);
+    for (size_t i = 0; i < count; ++i) {
+      const std::string& file = o.files[first + i];
+      if (!boxes[i].ok) {
+        ReportFailure(file, OpenFailureReason(file));
+        continue;
+      }
+      const int left = static_cast<int>(drawn % layout.columns) * layout.boxWidth;
+      const int top = static_cast<int>(drawn / layout.columns) * (layout.boxHeight + kLabelHeight);
+      const size_t rowBytes = size_t(layout.boxWidth) * 3;
+      for (int y = 0; y < layout.boxHeight; ++y) {
+        std::memcpy(sheet.At(left, top + y), boxes[i].bits.data() + y * rowBytes, rowBytes);
+      }
+      DrawName(sheet, layout, left, top + layout.boxHeight, file);
+      ++drawn;
+    }
   }
   return drawn;
 }
@@ -167,18 +211,13 @@ size_t DrawCells(ITessel* image, const ThumbsOptions& o, const SheetLayout& layo
 int RunThumbs(const ThumbsOptions& o) {
   SheetLayout layout;
   if (!MakeLayout(o, &layout)) return kExitUsage;
-  ImagePtr image = NewImage();
-  if (!image) {
-    ReportFailure(o.output, "out of memory");
-    return kExitFailure;
-  }
   const int64_t rows = (int64_t(o.files.size()) + layout.columns - 1) / layout.columns;
   if (rows * (layout.boxHeight + kLabelHeight) > kMaxSheetHeight) {
     ReportFailure(o.output, "too many files for one sheet");
     return kExitFailure;
   }
   Sheet sheet = NewSheet(layout, o.files.size());
-  const size_t drawn = DrawCells(image.get(), o, layout, sheet);
+  const size_t drawn = DrawCells(o, layout, sheet);
   if (drawn == 0) {
     ReportFailure(o.output, "no file could be drawn; nothing written");
     return kExitFailure;
