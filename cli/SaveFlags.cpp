@@ -3,6 +3,8 @@
 #include "cli/SaveFlags.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 
 #include "cli/Common.h"
 
@@ -46,11 +48,49 @@ bool SaveImage(ITessel* image, const std::string& input, const SaveFlags& flags)
 bool SaveImageWith(ITessel* image, const std::string& input, const SaveFlags& flags,
                    const TesselSaveOptions& options) {
   const std::string& target = flags.output.empty() ? input : flags.output;
-  if (!image->Save(Wide(target).c_str(), &options)) {
-    ReportFailure(target, "could not save");
+  std::string reason;
+  if (!TrySave(image, target, options, &reason)) {
+    ReportFailure(target, reason);
     return false;
   }
   return true;
+}
+
+namespace {
+
+// The library leaves errno at the file system's reason for a failed save, or 0 when the
+// failure was not the file system's (no image, a value the writer cannot code, ...).
+std::string SaveFailureReason(int error) {
+  switch (error) {
+    case 0:
+      return "could not save";
+    case ENOENT:
+    case ENOTDIR:
+      return "could not save (no such directory)";
+    case EACCES:
+    case EPERM:
+      return "could not save (permission denied)";
+    case EISDIR:
+      return "could not save (a directory is in the way)";
+    case EFBIG:
+      return "could not save (file too large)";
+    case ENOSPC:
+      return "could not save (no space left on device)";
+    case EROFS:
+      return "could not save (read-only file system)";
+    default:
+      return std::string("could not save (") + std::strerror(error) + ")";
+  }
+}
+
+}  // namespace
+
+bool TrySave(ITessel* image, const std::string& target, const TesselSaveOptions& options,
+             std::string* reason) {
+  errno = 0;
+  if (image->Save(Wide(target).c_str(), &options)) return true;
+  *reason = SaveFailureReason(errno);
+  return false;
 }
 
 }  // namespace cli

@@ -29,11 +29,17 @@ void AddSaveFlags(CLI::App* command, SaveFlags& flags, bool withOutput = true);
 TesselSaveOptions MakeSaveOptions(const SaveFlags& flags);
 
 // Saves `image` to flags.output, or over `input` when no output is given. Prints
-// "tessel: FILE: could not save" and returns false on failure.
+// "tessel: FILE: could not save (REASON)" and returns false on failure.
 bool SaveImage(ITessel* image, const std::string& input, const SaveFlags& flags);
 
 // Same with explicit options (re-encoding commands fill in the bitmap).
 bool SaveImageWith(ITessel* image, const std::string& input, const SaveFlags& flags,
                    const TesselSaveOptions& options);
+
+// Saves `image` to `target` without printing anything; on failure `reason` says why ("permission
+// denied", "file too large", ...) and false is returned. Safe to call from several threads for
+// different images.
+bool TrySave(ITessel* image, const std::string& target, const TesselSaveOptions& options,
+             std::string* reason);
 
 }  // namespace cli

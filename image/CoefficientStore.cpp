@@ -30,6 +30,21 @@ CoefficientArray AllocateCoefficients(size_t count) noexcept {
   return CoefficientArray(static_cast<int16_t*>(memory));
 }
 
+CoefficientArray AllocateZeroedCoefficients(size_t count) noexcept {
+  if (count == 0) count = 1;
+  void* memory = std::calloc(count, sizeof(int16_t));
+  if (memory == nullptr) return CoefficientArray();
+  const size_t bytes = count * sizeof(int16_t);
+  if (bytes >= 2 * kHugePage) {
+    // Huge pages can back the 2 MiB-aligned part inside the block.
+    const uintptr_t start = reinterpret_cast<uintptr_t>(memory);
+    const uintptr_t first = (start + kHugePage - 1) / kHugePage * kHugePage;
+    const uintptr_t last = (start + bytes) / kHugePage * kHugePage;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+  return CoefficientArray(static_cast<int16_t*>(memory));
+}
+
 int64_t ComputeStoreLayout(const jpeg_decompress_struct& info, int64_t width, int64_t height,
                            PlaneLayout* planes) {
   const int64_t mcuWidth = int64_t{8} * info.max_h_samp_factor;

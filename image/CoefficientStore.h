@@ -25,6 +25,10 @@ inline constexpr int64_t kMaxCoefficientCount = 2147483647;
 // Returns null when the memory cannot be had (never throws).
 CoefficientArray AllocateCoefficients(size_t count) noexcept;
 
+// The same, with every value zero. Large arrays come straight from the kernel's zeroed pages,
+// so nothing is written until the values are used.
+CoefficientArray AllocateZeroedCoefficients(size_t count) noexcept;
+
 // Plane geometry of one component in the store.
 struct PlaneLayout {
   int32_t blocksPerRow;  // Bc: MCU columns times h

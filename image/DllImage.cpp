@@ -7,6 +7,7 @@
 
 #include "image/CoefficientLoader.h"
 #include "image/MemorySource.h"
+#include "image/Save.h"
 #include "pixels/FileThumbnail.h"
 
 namespace {
@@ -175,11 +176,18 @@ TSL_BOOL CDllImage::Reconstruct(int32_t, TesselProgressFunc) { return 0; }
 
 TSL_BOOL CDllImage::GetBitmap(uint8_t*, int32_t, int32_t) { return 0; }
 
-int32_t CDllImage::GetFileSize() { return 0; }
+int32_t CDllImage::GetFileSize() {
+  return Guarded(int32_t{0}, [&]() -> int32_t { return LosslessFileSize(*this); });
+}
 
-TSL_BOOL CDllImage::Save(const char16_t*, const TesselSaveOptions*) { return 0; }
+TSL_BOOL CDllImage::Save(const char16_t* path, const TesselSaveOptions* options) {
+  return Guarded(TSL_BOOL{0}, [&]() -> TSL_BOOL { return SaveImageFile(*this, path, options); });
+}
 
-TSL_BOOL CDllImage::SaveToMemory(uint8_t*, int32_t) { return 0; }
+TSL_BOOL CDllImage::SaveToMemory(uint8_t* buffer, int32_t capacity) {
+  return Guarded(TSL_BOOL{0},
+                 [&]() -> TSL_BOOL { return SaveLosslessToMemory(*this, buffer, capacity); });
+}
 
 TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t* path, uint8_t* bits, int32_t boxWidth,
                                       int32_t boxHeight, int32_t stride, int32_t red, int32_t green,

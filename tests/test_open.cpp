@@ -3,6 +3,8 @@
 // the image object's small queries.
 #include <gtest/gtest.h>
 
+#include "image/CoefficientLoader.h"
+#include "image/DllImage.h"
 #include "tests/support/TesselTest.h"
 
 using namespace fixtures;
@@ -33,6 +35,25 @@ TEST_P(StandardKind, OpenFromFileGivesTheSameStoreAsFromMemory) {
   ImagePtr fromMemory = OpenBytes(jpeg);
   ASSERT_TRUE(fromMemory);
   EXPECT_EQ(Store(fromFile.get()), Store(fromMemory.get()));
+}
+
+// The library decodes straight into the lent store; copying its own arrays instead must give
+// the identical store.
+TEST_P(StandardKind, LentStoreEqualsCopiedStore) {
+  const Bytes jpeg = Write(GetParam());
+  ImagePtr image = OpenBytes(jpeg);
+  ASSERT_TRUE(image);
+  const jpeg_decompress_struct& header =
+      *static_cast<CDllImage*>(image.get())->HeaderDecompressor();
+  const JpegInput input{nullptr, jpeg.data(), static_cast<int32_t>(jpeg.size())};
+  CoefficientArray lent, copied;
+  int32_t lentCount = 0, copiedCount = 0;
+  ASSERT_TRUE(LoadCoefficients(header, input, &lent, &lentCount, true));
+  ASSERT_TRUE(LoadCoefficients(header, input, &copied, &copiedCount, false));
+  ASSERT_EQ(lentCount, copiedCount);
+  EXPECT_EQ(std::vector<int16_t>(lent.get(), lent.get() + lentCount),
+            std::vector<int16_t>(copied.get(), copied.get() + copiedCount));
+  EXPECT_EQ(std::vector<int16_t>(lent.get(), lent.get() + lentCount), Store(image.get()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, StandardKind, ::testing::ValuesIn(StandardKinds()),

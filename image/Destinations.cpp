@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// The counting and memory destinations. Their operations are library callbacks: they own no
+// object with a destructor, since a library error leaves them through longjmp.
+#include "image/Destinations.h"
+
+namespace {
+
+CountingDestination* Counting(j_compress_ptr cinfo) {
+  return reinterpret_cast<CountingDestination*>(cinfo->dest);
+}
+
+MemoryDestination* Memory(j_compress_ptr cinfo) {
+  return reinterpret_cast<MemoryDestination*>(cinfo->dest);
+}
+
+// A fatal error of a destination: message code 0 and the error record's exit.
+[[noreturn]] void Fail(j_compress_ptr cinfo) {
+  cinfo->err->msg_code = 0;
+  cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+  // error_exit never returns; this keeps the promise of [[noreturn]] if it did.
+  __builtin_unreachable();
+}
+
+void InitNothing(j_compress_ptr) {}
+
+boolean EmptyCounting(j_compress_ptr cinfo) {
+  CountingDestination* dest = Counting(cinfo);
+  dest->total += dest->size;
+  dest->mgr.next_output_byte = dest->buffer;
+  dest->mgr.free_in_buffer = static_cast<size_t>(dest->size);
+  return TRUE;
+}
+
+void TermCounting(j_compress_ptr cinfo) {
+  CountingDestination* dest = Counting(cinfo);
+  dest->total += dest->size - static_cast<int64_t>(dest->mgr.free_in_buffer);
+}
+
+boolean EmptyMemory(j_compress_ptr cinfo) {
+  MemoryDestination* dest = Memory(cinfo);
+  if (dest->wrapped) Fail(cinfo);
+  dest->wrapped = 1;
+  dest->mgr.next_output_byte = dest->buffer;
+  dest->mgr.free_in_buffer = static_cast<size_t>(dest->capacity);
+  return TRUE;
+}
+
+void TermMemory(j_compress_ptr cinfo) {
+  MemoryDestination* dest = Memory(cinfo);
+  if (dest->wrapped && dest->mgr.free_in_buffer != static_cast<size_t>(dest->capacity)) {
+    Fail(cinfo);
+  }
+}
+
+}  // namespace
+
+void InitCountingDestination(CountingDestination* dest, JOCTET* scratch, int32_t size) {
+  dest->mgr.init_destination = InitNothing;
+  dest->mgr.empty_output_buffer = EmptyCounting;
+  dest->mgr.term_destination = TermCounting;
+  dest->mgr.next_output_byte = scratch;
+  dest->mgr.free_in_buffer = static_cast<size_t>(size);
+  dest->buffer = scratch;
+  dest->size = size;
+  dest->total = 0;
+}
+
+void InitMemoryDestination(MemoryDestination* dest, JOCTET* buffer, int32_t capacity) {
+  dest->mgr.init_destination = InitNothing;
+  dest->mgr.empty_output_buffer = EmptyMemory;
+  dest->mgr.term_destination = TermMemory;
+  dest->mgr.next_output_byte = buffer;
+  dest->mgr.free_in_buffer = static_cast<size_t>(capacity);
+  dest->buffer = buffer;
+  dest->capacity = capacity;
+  dest->wrapped = 0;
+}
