@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   int exitCode = cli::kExitOk;
   cli::AddInfoCommand(app, exitCode);
   cli::AddThumbsCommand(app, exitCode);
+  cli::AddReencodeCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
   try {
     app.parse(argc, argv);

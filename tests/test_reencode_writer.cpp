@@ -234,3 +234,50 @@ TEST(ReencodeWriter, RefusesWhatItCannotWrite) {
 }
 
 }  // namespace
+
+namespace {
+
+// Through Save: mode 1 writes the re-encoded stream, and a refusal leaves the old target
+// exactly as it was with no temporary file.
+TEST(ReencodeWriter, SaveWritesOrLeavesTheTargetAlone) {
+  struct Case {
+    const char* name;
+    fixtures::Spec spec;
+    bool ok;
+  };
+  fixtures::Spec cmyk = fixtures::Make(24, 16, "444", Space::kCMYK);
+  cmyk.sampling.clear();
+  fixtures::Spec ycck = fixtures::Make(24, 16, "444", Space::kYCCK);
+  ycck.sampling.clear();
+  const Case cases[] = {{"ycc", fixtures::Make(40, 24, "420"), true},
+                        {"gray", fixtures::Make(40, 24, "gray", Space::kGray), true},
+                        {"cmyk", cmyk, false},
+                        {"ycck", ycck, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fixtures::TempDir dir;
+    const Bytes old = {'o', 'l', 'd'};
+    fixtures::WriteFile(dir / "t.jpg", old);
+    const Bytes source = fixtures::Write(c.spec);
+    fixtures::ImagePtr image = fixtures::OpenBytes(source);
+    ASSERT_TRUE(image);
+    const Bitmap bitmap{c.spec.width, c.spec.height,
+                        Bytes(size_t(c.spec.width) * c.spec.height * 3, 99)};
+    TesselSaveOptions options = OptionsFor(bitmap, 90, true);
+    options.iThumbnailMode = 2;  // a new thumbnail comes from the bitmap
+    EXPECT_EQ(image->Save(fixtures::U16(dir / "t.jpg").c_str(), &options), c.ok ? 1 : 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "t.jpg.tmp"));
+    const Bytes written = fixtures::ReadFile(dir / "t.jpg");
+    if (!c.ok) {
+      EXPECT_EQ(written, old);
+      continue;
+    }
+    fixtures::Decoded d;
+    ASSERT_TRUE(fixtures::Decode(written, JCS_RGB, JDCT_ISLOW, true, &d));
+    EXPECT_EQ(d.width, c.spec.width);
+    EXPECT_EQ(d.height, c.spec.height);
+    for (uint8_t v : d.pixels) ASSERT_NEAR(v, 99, 2);
+  }
+}
+
+}  // namespace
