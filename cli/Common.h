@@ -48,5 +48,6 @@ void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddThumbsCommand(CLI::App& app, int& exitCode);
 void AddReencodeCommand(CLI::App& app, int& exitCode);
 void AddOptimizeCommand(CLI::App& app, int& exitCode);
+void AddRenderCommand(CLI::App& app, int& exitCode);
 
 }  // namespace cli

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   cli::AddThumbsCommand(app, exitCode);
   cli::AddReencodeCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
+  cli::AddRenderCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

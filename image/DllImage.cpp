@@ -9,6 +9,7 @@
 #include "image/MemorySource.h"
 #include "image/Save.h"
 #include "pixels/FileThumbnail.h"
+#include "pixels/Render.h"
 
 namespace {
 
@@ -174,7 +175,9 @@ void CDllImage::ReplaceStore(CoefficientArray values, int32_t count) {
 
 TSL_BOOL CDllImage::Reconstruct(int32_t, TesselProgressFunc) { return 0; }
 
-TSL_BOOL CDllImage::GetBitmap(uint8_t*, int32_t, int32_t) { return 0; }
+TSL_BOOL CDllImage::GetBitmap(uint8_t* bits, int32_t stride, int32_t fullMCU) {
+  return RenderBitmap(*this, bits, stride, fullMCU);
+}
 
 int32_t CDllImage::GetFileSize() {
   return Guarded(int32_t{0}, [&]() -> int32_t { return LosslessFileSize(*this); });

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "image/DllImage.h"
 #include "image/ErrorRecord.h"
 #include "image/Jpeg.h"
+#include "pixels/DCT.h"
 
 namespace {
 
@@ -161,6 +163,34 @@ class BitmapSource final : public ThumbnailSource {
   int32_t stride_;
 };
 
+// Rows decoded from the coefficient store, one MCU row at a time into a buffer of whole MCUs.
+class StoreSource final : public ThumbnailSource {
+ public:
+  StoreSource(CDllImage& image, CDCT& dct)
+      : store_(image.Coefficients()),
+        dct_(dct),
+        width_(image.Width()),
+        mcuHeight_(image.GetMCUHeight()) {
+    const int64_t mcuWidth = image.GetMCUWidth();
+    const int64_t paddedWidth = (width_ + mcuWidth - 1) / mcuWidth * mcuWidth;
+    stride_ = static_cast<int32_t>(paddedWidth * 3);
+    buffer_.resize(static_cast<size_t>(stride_) * static_cast<size_t>(mcuHeight_));
+  }
+  const uint8_t* Row(int32_t row) override {
+    const int32_t inMcu = row % mcuHeight_;
+    if (inMcu == 0) dct_.DecodeRect(store_, buffer_.data(), stride_, 0, row, width_, mcuHeight_);
+    return buffer_.data() + static_cast<size_t>(inMcu) * static_cast<size_t>(stride_);
+  }
+
+ private:
+  const int16_t* store_;
+  CDCT& dct_;
+  int32_t width_;
+  int32_t mcuHeight_;
+  int32_t stride_ = 0;
+  std::vector<uint8_t> buffer_;
+};
+
 }  // namespace
 
 ThumbnailSize ThumbnailSizeFor(int32_t width, int32_t height, int32_t requested) {
@@ -229,12 +259,16 @@ EncodedThumbnail MakeThumbnail(CDllImage& image, const TesselSaveOptions& option
   if (size.width < 1 || size.height < 1) return result;
   auto bytes = std::make_unique<uint8_t[]>(kThumbnailBufferSize);
   int32_t length = 0;
-  if (options.pBitmap == nullptr) {
-    // Decoding the coefficient store needs the block transforms, which are not built yet.
-    return result;
+  if (options.pBitmap != nullptr) {
+    BitmapSource source(options.pBitmap, options.iStride);
+    if (!Compress(source, width, height, size, bytes.get(), &length)) return result;
+  } else {
+    CDCT dct(image.HeaderDecompressor());
+    // An image the transforms cannot show would give a blank picture: better none at all.
+    if (!dct.CanDecode()) return result;
+    StoreSource source(image, dct);
+    if (!Compress(source, width, height, size, bytes.get(), &length)) return result;
   }
-  BitmapSource source(options.pBitmap, options.iStride);
-  if (!Compress(source, width, height, size, bytes.get(), &length)) return result;
   result.bytes = std::move(bytes);
   result.length = length;
   return result;
