@@ -466,3 +466,41 @@ TEST(FileThumbnail, LeavesTheOpenImageAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Real files, broken ones included: every file draws or fails cleanly, a drawn file reports
+// the size in its header, and one that draws keeps inside its box (checked under the
+// sanitizers).
+TEST(FileThumbnailCorpus, EveryFileDrawsOrFailsCleanly) {
+  const auto files = fixtures::CorpusFiles();
+  if (files.empty()) GTEST_SKIP() << "the shared corpus is absent";
+  fixtures::ImagePtr image = fixtures::NewImage();
+  int drawn = 0;
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    const int guard = 4, boxWidth = 160, boxHeight = 120;
+    const int stride = (boxWidth + 2 * guard) * 3;
+    Bytes buffer(size_t(stride) * (boxHeight + 2 * guard), 0x3C);
+    int32_t ow = -1, oh = -1;
+    const int32_t result = image->DrawFileThumbnail(
+        fixtures::U16(file).c_str(), buffer.data() + guard * stride + guard * 3, boxWidth,
+        boxHeight, stride, 255, 255, 255, &ow, &oh, 7);
+    for (int y = 0; y < boxHeight + 2 * guard; ++y) {
+      for (int x = 0; x < boxWidth + 2 * guard; ++x) {
+        if (y >= guard && y < guard + boxHeight && x >= guard && x < guard + boxWidth) continue;
+        ASSERT_EQ(buffer[size_t(y) * stride + x * 3], 0x3C) << "wrote outside at " << x << "," << y;
+      }
+    }
+    if (result != 1) continue;
+    ++drawn;
+    Scaled header;
+    if (DecodeScaled(fixtures::ReadFile(file), 8, &header)) {
+      EXPECT_EQ((ow + 7) / 8, header.width);
+      EXPECT_EQ((oh + 7) / 8, header.height);
+    }
+  }
+  EXPECT_GT(drawn, 0);
+}
+
+}  // namespace
