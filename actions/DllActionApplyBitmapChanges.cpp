@@ -227,7 +227,7 @@ TSL_BOOL CDllActionApplyBitmapChanges::Execute() {
   return 1;
 }
 
-void CDllActionApplyBitmapChanges::Revert() {
+TSL_BOOL CDllActionApplyBitmapChanges::Revert() {
   const jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
   PlaneLayout planes[MAX_COMPONENTS];
   const int64_t values = ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), planes);
@@ -250,4 +250,5 @@ void CDllActionApplyBitmapChanges::Revert() {
     }
     m_pUndoStore->Read(block, 64 * sizeof(int16_t));
   }
+  return 1;
 }

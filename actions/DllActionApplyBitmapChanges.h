@@ -39,7 +39,7 @@ class CDllActionApplyBitmapChanges final : public CDllAction {
   // converter, or components beyond those its converter writes. A null pixel pointer changes
   // nothing and succeeds.
   TSL_BOOL Execute() override;
-  void Revert() override;
+  TSL_BOOL Revert() override;
 
  private:
   uint8_t** m_ppBits;          // address of the host's pointer to image row 0

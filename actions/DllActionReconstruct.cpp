@@ -38,4 +38,7 @@ TSL_BOOL CDllActionReconstruct::Execute() {
   return 1;
 }
 
-void CDllActionReconstruct::Revert() { RestoreBlocks(WholeImage()); }
+TSL_BOOL CDllActionReconstruct::Revert() {
+  RestoreBlocks(WholeImage());
+  return 1;
+}

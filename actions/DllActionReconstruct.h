@@ -18,7 +18,7 @@ class CDllActionReconstruct final : public CDllAction {
   // four components, missing quantization tables) or when the band memory cannot be had.
   // Otherwise TRUE, also when the progress function stopped the filter part-way.
   TSL_BOOL Execute() override;
-  void Revert() override;
+  TSL_BOOL Revert() override;
 
  private:
   // Every block of every component, filler blocks included.

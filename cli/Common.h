@@ -46,6 +46,8 @@ std::string ColourSpaceName(int code);
 // Each command adds itself to the app; its callback stores its exit code in `exitCode`.
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddOrientCommand(CLI::App& app, int& exitCode);
+void AddThumbsCommand(CLI::App& app, int& exitCode);
+void AddReencodeCommand(CLI::App& app, int& exitCode);
 void AddOptimizeCommand(CLI::App& app, int& exitCode);
 void AddRenderCommand(CLI::App& app, int& exitCode);
 // rotate, flip, crop, grayscale and levels.

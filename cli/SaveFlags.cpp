@@ -20,11 +20,12 @@ void AddSaveFlags(CLI::App* command, SaveFlags& flags, bool withOutput) {
   command->add_flag("--strip-comments", flags.stripComments, "Drop comment (COM) segments");
   command->add_flag("--strip-thumbnail", flags.stripThumbnail,
                     "Remove the embedded Exif thumbnail");
+  // A flag with a value rather than an option with an optional value: an option would take
+  // the next file name as its SIZE ("--new-thumbnail a.jpg"); a flag takes one only after "=".
   command
-      ->add_option("--new-thumbnail", flags.newThumbnail,
-                   "Embed a new Exif thumbnail with this longest side (32..256)")
-      ->expected(0, 1)
-      ->default_str("160")
+      ->add_flag("--new-thumbnail{160}", flags.newThumbnail,
+                 "Embed a new Exif thumbnail with this longest side (32..256, default 160)")
+      ->option_text("[=SIZE]")
       ->check(CLI::Range(32, 256));
 }
 

@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   int exitCode = cli::kExitOk;
   cli::AddInfoCommand(app, exitCode);
   cli::AddOrientCommand(app, exitCode);
+  cli::AddThumbsCommand(app, exitCode);
+  cli::AddReencodeCommand(app, exitCode);
   cli::AddOptimizeCommand(app, exitCode);
   cli::AddRenderCommand(app, exitCode);
   cli::AddEditCommands(app, exitCode);

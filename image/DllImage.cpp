@@ -17,6 +17,7 @@
 #include "image/CoefficientLoader.h"
 #include "image/MemorySource.h"
 #include "image/Save.h"
+#include "pixels/FileThumbnail.h"
 #include "pixels/Render.h"
 
 namespace {
@@ -203,9 +204,14 @@ TSL_BOOL CDllImage::SaveToMemory(uint8_t* buffer, int32_t capacity) {
                  [&]() -> TSL_BOOL { return SaveLosslessToMemory(*this, buffer, capacity); });
 }
 
-TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t*, uint8_t*, int32_t, int32_t, int32_t, int32_t,
-                                      int32_t, int32_t, int32_t*, int32_t*, int32_t) {
-  return 0;
+TSL_BOOL CDllImage::DrawFileThumbnail(const char16_t* path, uint8_t* bits, int32_t boxWidth,
+                                      int32_t boxHeight, int32_t stride, int32_t red, int32_t green,
+                                      int32_t blue, int32_t* outWidth, int32_t* outHeight,
+                                      int32_t flags) {
+  return Guarded(TSL_BOOL{0}, [&]() -> TSL_BOOL {
+    return ::DrawFileThumbnail(path, bits, boxWidth, boxHeight, stride, red, green, blue, outWidth,
+                               outHeight, flags);
+  });
 }
 
 // Every edit slot creates its action and hands it to the undo manager, which owns it from then

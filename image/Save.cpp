@@ -11,6 +11,8 @@
 #include "image/Destinations.h"
 #include "image/DllImage.h"
 #include "image/LosslessWriter.h"
+#include "image/ReencodeWriter.h"
+#include "image/ThumbnailEncoder.h"
 #include "platform/Files.h"
 #include "platform/SafeFile.h"
 
@@ -21,18 +23,17 @@ constexpr TesselSaveOptions kDefaultOptions = TSL_SAVE_OPTIONS_DEFAULT;
 constexpr int32_t kCountingScratch = 1024;
 
 // A new Exif thumbnail for iThumbnailMode 2: the bytes of a complete JPEG stream made from the
-// image, or none. Hook for the thumbnail encoder; until it exists no thumbnail is made, which is
-// not a failure (the Exif segment is then written as in mode 1).
-std::vector<uint8_t> NewExifThumbnail(CDllImage& /*image*/, const TesselSaveOptions& /*options*/) {
-  return {};
+// image, or none. None is not a failure: the Exif segment is then written as in mode 1.
+std::vector<uint8_t> NewExifThumbnail(CDllImage& image, const TesselSaveOptions& options) {
+  const EncodedThumbnail thumbnail = MakeThumbnail(image, options);
+  if (thumbnail.bytes == nullptr) return {};
+  return std::vector<uint8_t>(thumbnail.bytes.get(), thumbnail.bytes.get() + thumbnail.length);
 }
 
-// The re-encoding writer for iMode 1: encodes options.pBitmap into `file`. Hook for the
-// re-encoding writer; until it exists re-encoding fails, so the target stays untouched.
-TSL_BOOL RunReencodingWriter(CDllImage& /*image*/, FILE* /*file*/,
-                             const TesselSaveOptions& /*options*/, const uint8_t* /*thumbnail*/,
-                             int32_t /*thumbnailLength*/) {
-  return 0;
+// The re-encoding writer for iMode 1: encodes options.pBitmap into `file`.
+TSL_BOOL RunReencodingWriter(CDllImage& image, FILE* file, const TesselSaveOptions& options,
+                             const uint8_t* thumbnail, int32_t thumbnailLength) {
+  return WriteReencoded(image, file, options, thumbnail, thumbnailLength) ? 1 : 0;
 }
 
 // The path a save writes to: the given one, or the saved path for an empty one.

@@ -7,6 +7,7 @@ packages=(
   libjpeg-dev libicu-dev libpng-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-turbo-progs libimage-exiftool-perl python3 time
+  libvips-tools
 )
 missing=()
 for p in "${packages[@]}"; do
