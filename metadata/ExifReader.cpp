@@ -80,8 +80,12 @@ void CExif::ReadExifSegment(jpeg_saved_marker_ptr segment) {
       m_iCutPos = ifd1;
     }
   }
+  // The directories the rebuilt segment keeps are kept whole, with all the data they point to:
+  // a directory laid out after its data, or a GPS directory after the others, would otherwise
+  // be cut off and its pointer left dangling.
   ExtendCutPos(tiff, ifd0);
   if (exifOffset != 0) ExtendCutPos(tiff, exifOffset);
+  if (gpsOffset != 0) ExtendCutPos(tiff, gpsOffset);
 }
 
 void CExif::ReadIfd0(const TiffCursor& tiff, uint32_t ifd0, uint32_t* exifOffset,
@@ -143,6 +147,11 @@ void CExif::ReadThumbnailSize(const TiffCursor& tiff, uint32_t ifd1) {
 
 void CExif::ExtendCutPos(const TiffCursor& tiff, uint32_t ifd) {
   const uint32_t count = tiff.Get16(ifd);
+  // The directory itself: entry count, entries and the link to the next directory.
+  const uint64_t directoryEnd = EntryAt(ifd, count) + 4;
+  if (directoryEnd > m_iCutPos && directoryEnd <= tiff.Length()) {
+    m_iCutPos = static_cast<uint32_t>(directoryEnd);
+  }
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t entry = EntryAt(ifd, i);
     if (!tiff.Has(entry, TiffCursor::kEntrySize)) return;

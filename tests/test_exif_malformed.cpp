@@ -153,7 +153,8 @@ TEST(ExifMalformed, DataSizesDoNotWrapWhenPlacingTheCut) {
   Bytes tiff = OneEntry(0x011A, 5, 0x20000001, 24);
   CExif exif;
   Exercise(ExifPayload(tiff), &exif);
-  EXPECT_EQ(exif.CutPos(), 0u);
+  // Only IFD0 itself (8 + 2 + 12 + 4 bytes) is kept: the wrapped data size moves nothing.
+  EXPECT_EQ(exif.CutPos(), 26u);
   EXPECT_EQ(exif.LinkPos(), 22u + 6);
   // The same entry with a count of 1 does move it.
   Put32(tiff, 14, 1);
@@ -194,7 +195,7 @@ TEST(ExifMalformed, ThumbnailFaults) {
   CExif exif;
   Exercise(ExifPayload(tiff), &exif);
   EXPECT_EQ(exif.ThumbnailWidth(), 0);
-  EXPECT_EQ(exif.CutPos(), layout.ifd0);
+  EXPECT_EQ(exif.CutPos(), layout.link + 4);  // IFD0 itself is kept whole
 }
 
 // Byte mutations: random bytes, and 32-bit fields set to values that sit at the edges.

@@ -226,8 +226,10 @@ TEST(ExifReader, CutPositionWithoutIfd1EndsAfterIfd0AndExifData) {
   spec.thumbnail.clear();
   ExifLayout layout;
   auto r = std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(spec, &layout)}});
-  // The last out-of-line value of the EXIF directory is its user comment (13 bytes).
-  EXPECT_EQ(r->exif.CutPos(), layout.gps);
+  // The GPS directory comes last and is kept whole with its data, so that the rebuilt segment
+  // holds every directory IFD0 points to.
+  EXPECT_GT(layout.gps, 0u);
+  EXPECT_EQ(r->exif.CutPos(), layout.end);
   EXPECT_EQ(r->exif.ThumbnailWidth(), 0);
 }
 

@@ -176,3 +176,39 @@ TEST(ExifSave, MutatedSegmentsSaveInEveryMode) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without an IFD1 the rebuilt segment ends at its cut position. A GPS directory whose values
+// all sit in its entries, laid out after the EXIF data, must still be kept whole, or the GPS
+// pointer of IFD0 would point past the end of the rebuilt segment.
+TEST(ExifSave, RebuildKeepsEveryDirectoryWhole) {
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "MM" : "II");
+    ExifSpec exif;
+    exif.bigEndian = bigEndian;
+    exif.ifd0 = {Ascii(0x010F, "Camera"), Short(0x0112, 1)};
+    exif.exif =
+        std::vector<TiffEntry>{Rational(0x829A, 1, 250), Short(0xA002, 40), Short(0xA003, 24)};
+    exif.gps = std::vector<TiffEntry>{Ascii(0x0001, "N"), Byte(0x0005, 1), Ascii(0x0003, "W")};
+    Spec spec = Make(40, 24, "420");
+    spec.markers = {{kApp1, ExifPayload(exif)}};
+    ImagePtr image = OpenBytes(Write(spec));
+    ASSERT_TRUE(image);
+    const std::u16string before(image->FormatExifInfo(u"%GLt|%GLg|%GAl", 0, 0, u"", u"", 0));
+    ASSERT_EQ(before, u"N 0\u00B0 0.000'|W 0\u00B0 0.000'|-0m");
+    TempDir dir;
+    for (const int32_t mode : {0, 2}) {
+      const auto path = dir / ("mode" + std::to_string(mode) + ".jpg");
+      TesselSaveOptions o = Options(mode);
+      ASSERT_TRUE(image->Save(U16(path).c_str(), &o));
+      ImagePtr reread = NewImage();
+      ASSERT_TRUE(reread->Open(U16(path).c_str(), 1));
+      EXPECT_EQ(std::u16string(reread->FormatExifInfo(u"%GLt|%GLg|%GAl", 0, 0, u"", u"", 0)),
+                before)
+          << "mode " << mode;
+    }
+  }
+}
+
+}  // namespace

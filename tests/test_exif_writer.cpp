@@ -322,9 +322,10 @@ TEST(ExifWriter, SegmentWithoutLinkIsLeftOutWhenRebuilding) {
   }
 }
 
-// IFD1 placed before IFD0: the cut lies before the link, so the rebuilt segment would not
-// match its declared length. It is copied unchanged instead.
-TEST(ExifWriter, CutBeforeLinkIsCopiedUnchanged) {
+// IFD1 placed before IFD0: the rebuilt segment keeps IFD0 whole, so its cut lies after IFD0's
+// link; the old IFD1 stays behind as bytes nothing points to, and the link names the new IFD1
+// (or nothing).
+TEST(ExifWriter, Ifd1BeforeIfd0IsRebuiltAfterIfd0) {
   Bytes tiff = {'I',  'I',  42, 0, 14, 0, 0, 0,              // header, IFD0 at 14
                 0,    0,    0,  0, 0,  0,                    // IFD1 at 8: no entries, no link
                 1,    0,                                     // IFD0: one entry
@@ -334,13 +335,19 @@ TEST(ExifWriter, CutBeforeLinkIsCopiedUnchanged) {
   const Bytes payload = ExifPayload(tiff);
   const Bytes source = SourceFile(false, &payload);
   const Bytes thumbnail = SmallJpeg(8, 8);
+  constexpr size_t kCut = 32;   // the end of IFD0's link
+  constexpr size_t kLink = 34;  // the link's payload position
   for (int mode : {0, 2}) {
     WriteOptions o;
     o.thumbnailMode = mode;
     o.thumbnail = &thumbnail;
     const std::vector<Bytes> exif = ExifPayloads(MarkersOf(Rewrite(source, o)));
     ASSERT_EQ(exif.size(), 1u) << mode;
-    EXPECT_EQ(exif[0], payload) << mode;
+    const size_t expectedSize = mode == 0 ? kCut + 6 : kCut + 100 + thumbnail.size();
+    ASSERT_EQ(exif[0].size(), expectedSize) << mode;
+    EXPECT_EQ(Bytes(exif[0].begin(), exif[0].begin() + kLink),
+              Bytes(payload.begin(), payload.begin() + kLink));
+    EXPECT_EQ(exif[0][kLink], mode == 0 ? 0 : kCut) << mode;
   }
 }
 
