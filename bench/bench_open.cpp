@@ -19,9 +19,9 @@ namespace {
 
 const fixtures::Bytes& LargeJpeg() {
   static const fixtures::Bytes jpeg = [] {
-    fixtures::Spec spec = fixtures::Make(6000, 4000, "420");
-    spec.quality = 90;
-    return fixtures::Write(spec);
+    fixtures::Recipe recipe = fixtures::Make(6000, 4000, "420");
+    recipe.quality = 90;
+    return fixtures::Write(recipe);
   }();
   return jpeg;
 }
@@ -96,8 +96,8 @@ int PeakMode(const char* path) {
   const long peak = StatusKiB("VmHWM:");
   const double storeMiB = image->CoefficientCount() * 2.0 / (1 << 20);
   const double growthMiB = (peak - before) / 1024.0;
-  std::cout << "store " << storeMiB << " MiB, peak growth during open " << growthMiB
-            << " MiB (" << growthMiB / storeMiB << "x the store), file " << jpeg.size() / 1048576.0
+  std::cout << "store " << storeMiB << " MiB, peak growth during open " << growthMiB << " MiB ("
+            << growthMiB / storeMiB << "x the store), file " << jpeg.size() / 1048576.0
             << " MiB held by the caller\n";
   image->Release();
   return 0;

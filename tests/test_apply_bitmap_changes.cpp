@@ -65,8 +65,8 @@ std::vector<std::tuple<int, int, int>> RecordedBlocks(const std::vector<uint8_t>
 
 class ApplyTest : public testing::Test {
  protected:
-  void Open(const Spec& spec) {
-    image_ = OpenBytes(Write(spec));
+  void Open(const Recipe& recipe) {
+    image_ = OpenBytes(Write(recipe));
     ASSERT_TRUE(image_);
     image_->SetUndoStore(&undo_);
     original_ = Store(image_.get());
@@ -104,9 +104,9 @@ class ApplyTest : public testing::Test {
 // Every fixture kind: the rendering handed back unchanged changes nothing and writes nothing,
 // or, for MCUs wider than two blocks, the edit is refused with nothing touched.
 TEST_F(ApplyTest, UnchangedRenderingChangesNothingOnEveryKind) {
-  for (const Spec& spec : StandardKinds()) {
-    SCOPED_TRACE(spec.Name());
-    Open(spec);
+  for (const Recipe& recipe : StandardKinds()) {
+    SCOPED_TRACE(recipe.Name());
+    Open(recipe);
     jpeg_decompress_struct* info = Header(image_.get());
     Bytes bits = Render(image_.get());
     const TSL_BOOL ok = Apply(bits.data(), 3 * image_->GetWidth());
@@ -130,7 +130,7 @@ TEST_F(ApplyTest, UnchangedRenderingChangesNothingOnEveryKind) {
 
 struct PixelCase {
   const char* name;
-  Spec spec;
+  Recipe recipe;
   int x, y;
   std::vector<std::tuple<int, int, int>> blocks;  // (component, row, column), in record order
 };
@@ -143,7 +143,7 @@ class OnePixel : public ApplyTest, public testing::WithParamInterface<PixelCase>
 // the subsampled blocks that cover it. Every other block keeps its coefficients exactly.
 TEST_P(OnePixel, ReencodesOnlyTheBlocksUnderIt) {
   const PixelCase& c = GetParam();
-  Open(c.spec);
+  Open(c.recipe);
   Bytes bits = Render(image_.get());
   uint8_t* pixel = &bits[(size_t(c.y) * image_->GetWidth() + c.x) * 3];
   for (int i = 0; i < 3; ++i) pixel[i] = static_cast<uint8_t>(255 - pixel[i]);
@@ -260,16 +260,16 @@ TEST_F(ApplyTest, PaddingAndRowsBeyondTheImageAreIgnored) {
 // A bottom-up bitmap (negative stride, pointer at image row 0, the last row in memory) gives
 // the same edit as the same pixels top-down.
 TEST_F(ApplyTest, BottomUpBitmapGivesTheSameEdit) {
-  const Spec spec = Make(37, 23, "420");
+  const Recipe recipe = Make(37, 23, "420");
   const int w = 37, h = 23, row = 3 * w;
-  Open(spec);
+  Open(recipe);
   Bytes topDown = Render(image_.get());
   for (int x = 20; x < 30; ++x) topDown[size_t(17) * row + 3 * x + 1] ^= 0xFF;
   ASSERT_EQ(Apply(topDown.data(), row), 1);
   const std::vector<int16_t> expected = Store(image_.get());
   const Statistics expectedStats = stats_;
 
-  Open(spec);
+  Open(recipe);
   Bytes bottomUp(topDown.size());
   for (int y = 0; y < h; ++y)
     std::memcpy(&bottomUp[size_t(h - 1 - y) * row], &topDown[size_t(y) * row], row);

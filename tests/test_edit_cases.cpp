@@ -204,13 +204,13 @@ struct ReorientCase {
   const char* name;
 };
 
-class KeepPartial : public ::testing::TestWithParam<std::tuple<ReorientCase, Spec>> {};
+class KeepPartial : public ::testing::TestWithParam<std::tuple<ReorientCase, Recipe>> {};
 
 // With keep-partial set, the partial edge MCU is kept whole: its filler blocks become image.
 // Every block of the new store, filler included, is checked against the definitions.
 TEST_P(KeepPartial, EveryBlockFollowsTheDefinitions) {
-  const auto& [rc, spec] = GetParam();
-  ImagePtr image = OpenBytes(Write(spec));
+  const auto& [rc, recipe] = GetParam();
+  ImagePtr image = OpenBytes(Write(recipe));
   ASSERT_TRUE(image);
   LoggingStore store;
   image->SetUndoStore(&store);
@@ -374,9 +374,9 @@ Marker ExifOrientation(uint16_t value) {
 }
 
 TEST(Orientation, EveryTurnAndMirrorResetsItAndUndoGivesItBack) {
-  Spec spec = Make(32, 32, "420");
-  spec.markers = {ExifOrientation(6)};
-  const Bytes jpeg = Write(spec);
+  Recipe recipe = Make(32, 32, "420");
+  recipe.markers = {ExifOrientation(6)};
+  const Bytes jpeg = Write(recipe);
   for (Kind kind : {Kind::kFlipH, Kind::kFlipV, Kind::kRotateLeft, Kind::kRotateRight}) {
     ImagePtr image = OpenBytes(jpeg);
     ASSERT_TRUE(image);
@@ -540,9 +540,9 @@ TEST(Grayscale, AfterACropTheStoreFollowsTheImageSize) {
 }
 
 TEST(Grayscale, RefusedWhenLuminanceIsSampledBelowTheLargestFactors) {
-  Spec spec = Make(32, 32, "420");
-  spec.sampling = {{1, 1}, {2, 2}, {1, 1}};
-  ImagePtr image = OpenBytes(Write(spec));
+  Recipe recipe = Make(32, 32, "420");
+  recipe.sampling = {{1, 1}, {2, 2}, {1, 1}};
+  ImagePtr image = OpenBytes(Write(recipe));
   ASSERT_TRUE(image);
   EXPECT_FALSE(image->CanGrayscale());
   EXPECT_FALSE(image->Grayscale());

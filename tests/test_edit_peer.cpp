@@ -58,11 +58,11 @@ const Step kCropCorner = CropOf("CropCorner", [](int w, int h) {
 });
 
 struct Case {
-  Spec spec;
+  Recipe recipe;
   std::vector<Step> steps;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.spec.Name(); }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.recipe.Name(); }
 
 std::vector<Case> Cases() {
   const std::vector<std::vector<Step>> sequences = {
@@ -84,10 +84,10 @@ std::vector<Case> Cases() {
   std::vector<Case> cases;
   for (const std::string sampling : {"444", "422", "440", "420", "411", "gray"}) {
     for (const auto& [w, h] : sizes) {
-      Spec spec = sampling == "gray" ? Make(w, h, "gray", Space::kGray) : Make(w, h, sampling);
+      Recipe recipe = sampling == "gray" ? Make(w, h, "gray", Space::kGray) : Make(w, h, sampling);
       for (const auto& steps : sequences) {
         if (sampling == "gray" && steps.front().name == "Grayscale") continue;
-        cases.push_back(Case{spec, steps});
+        cases.push_back(Case{recipe, steps});
       }
     }
   }
@@ -95,7 +95,7 @@ std::vector<Case> Cases() {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-  std::string name = info.param.spec.Name();
+  std::string name = info.param.recipe.Name();
   for (const Step& step : info.param.steps) name += "_" + step.name;
   std::string clean;
   for (char ch : name) clean += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
@@ -107,7 +107,7 @@ class EditPeer : public ::testing::TestWithParam<Case> {};
 TEST_P(EditPeer, StoreEqualsJpegtranResult) {
   if (!HaveJpegtran()) GTEST_SKIP() << "jpegtran is not installed";
   const Case& c = GetParam();
-  Bytes peer = Write(c.spec);
+  Bytes peer = Write(c.recipe);
   ImagePtr image = OpenBytes(peer);
   ASSERT_TRUE(image);
   for (const Step& step : c.steps) {

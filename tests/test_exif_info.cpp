@@ -14,26 +14,26 @@ namespace {
 constexpr uint32_t kEnglishUs = 0x0409;
 
 // A JPEG with the given Exif data (and a comment).
-Bytes JpegWithExif(const ExifSpec& spec, bool withComment = true) {
-  Spec jpeg = Make(16, 16, "420");
+Bytes JpegWithExif(const ExifSpec& recipe, bool withComment = true) {
+  Recipe jpeg = Make(16, 16, "420");
   jpeg.writeJfif = false;
-  jpeg.markers.push_back({JPEG_APP0 + 1, ExifPayload(spec)});
+  jpeg.markers.push_back({JPEG_APP0 + 1, ExifPayload(recipe)});
   if (withComment) jpeg.markers.push_back({JPEG_COM, {'h', 'i', 0, '!'}});
   return Write(jpeg);
 }
 
 ExifSpec CaptionSpec() {
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 1)};
-  spec.exif = std::vector<TiffEntry>{
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 1)};
+  recipe.exif = std::vector<TiffEntry>{
       Rational(0x829A, 1, 250), Rational(0x829D, 28, 10),
       Short(0x8827, 100),       Ascii(0x9003, "2015:06:30 14:05:09"),
       Rational(0x920A, 63, 10), Undefined(0x9286, std::string("ASCII\0\0\0note", 12)),
       Ascii(0x9291, "50"),      Short(0xA405, 28)};
-  spec.gps = std::vector<TiffEntry>{Ascii(1, "N"), Rationals(2, {48, 1, 51, 1, 2376, 100}),
-                                    Ascii(3, "W"), Rationals(4, {2, 1, 30, 1, 0, 1}),
-                                    Byte(5, 1),    Rational(6, 12, 1)};
-  return spec;
+  recipe.gps = std::vector<TiffEntry>{Ascii(1, "N"), Rationals(2, {48, 1, 51, 1, 2376, 100}),
+                                      Ascii(3, "W"), Rationals(4, {2, 1, 30, 1, 0, 1}),
+                                      Byte(5, 1),    Rational(6, 12, 1)};
+  return recipe;
 }
 
 std::u16string Info(ITessel* image, const std::u16string& templ, uint32_t useFileDate = 0,
@@ -74,13 +74,13 @@ TEST(ExifInfo, TemplateCodes) {
 }
 
 TEST(ExifInfo, ShutterSpeedAndApertureStandInForMissingValues) {
-  ExifSpec spec;
-  spec.exif = std::vector<TiffEntry>{SRational(0x9201, 7, 1), Rational(0x9202, 5, 1)};
-  ImagePtr image = OpenBytes(JpegWithExif(spec));
+  ExifSpec recipe;
+  recipe.exif = std::vector<TiffEntry>{SRational(0x9201, 7, 1), Rational(0x9202, 5, 1)};
+  ImagePtr image = OpenBytes(JpegWithExif(recipe));
   ASSERT_TRUE(image);
   EXPECT_EQ(Info(image.get(), u"%e %f"), u"1/125s F5.7");
-  spec.exif->push_back(Rational(0x829A, 1, 250));
-  image = OpenBytes(JpegWithExif(spec));
+  recipe.exif->push_back(Rational(0x829A, 1, 250));
+  image = OpenBytes(JpegWithExif(recipe));
   EXPECT_EQ(Info(image.get(), u"%e"), u"1/250s");
 }
 
@@ -92,17 +92,17 @@ TEST(ExifInfo, SubSecondsGoAfterTheLastSecondsCode) {
   EXPECT_EQ(Info(image.get(), u"%t", 0, 1, u"HH:mm"), u"14:05");
   EXPECT_EQ(Info(image.get(), u"%t", 0, 0), u"14:05:09");
   // Without sub-seconds in the file the picture is used as it is.
-  ExifSpec spec = CaptionSpec();
-  spec.exif->pop_back();
-  spec.exif->pop_back();
-  image = OpenBytes(JpegWithExif(spec));
+  ExifSpec recipe = CaptionSpec();
+  recipe.exif->pop_back();
+  recipe.exif->pop_back();
+  image = OpenBytes(JpegWithExif(recipe));
   EXPECT_EQ(Info(image.get(), u"%t", 0, 1), u"14:05:09");
 }
 
 TEST(ExifInfo, NoDateTakenUsesTheFileDateOnlyWhenAsked) {
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Camera")};
-  const Bytes jpeg = JpegWithExif(spec);
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Camera")};
+  const Bytes jpeg = JpegWithExif(recipe);
   ImagePtr fromMemory = OpenBytes(jpeg);
   ASSERT_TRUE(fromMemory);
   EXPECT_EQ(Info(fromMemory.get(), u"[%d %t]", 0), u"[ ]");
@@ -144,9 +144,9 @@ TEST(Orientation, SetAndGetThroughTheInterface) {
   image->SetOrientation(6);
   EXPECT_EQ(image->GetOrientation(), 6);
   // Without an entry nothing changes.
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Camera")};
-  image = OpenBytes(JpegWithExif(spec));
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Camera")};
+  image = OpenBytes(JpegWithExif(recipe));
   image->SetOrientation(6);
   EXPECT_EQ(image->GetOrientation(), 1);
 }
@@ -154,9 +154,9 @@ TEST(Orientation, SetAndGetThroughTheInterface) {
 // After a header-only open the saved markers are gone: the orientation can be read but no
 // longer changed, and nothing is written into freed memory (the sanitizer build checks that).
 TEST(Orientation, HeaderOnlyOpenReadsButDoesNotChange) {
-  ExifSpec spec = CaptionSpec();
-  spec.ifd0[2] = Short(0x0112, 8);
-  ImagePtr image = OpenBytes(JpegWithExif(spec), true);
+  ExifSpec recipe = CaptionSpec();
+  recipe.ifd0[2] = Short(0x0112, 8);
+  ImagePtr image = OpenBytes(JpegWithExif(recipe), true);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->GetOrientation(), 8);
   image->SetOrientation(3);
@@ -179,12 +179,12 @@ TEST(Orientation, FailedOpenLeavesNothingToWrite) {
 }
 
 TEST(ThumbnailSize, ThroughTheInterface) {
-  ExifSpec spec = CaptionSpec();
-  spec.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
-  Spec thumb = Make(160, 120, "420");
+  ExifSpec recipe = CaptionSpec();
+  recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
+  Recipe thumb = Make(160, 120, "420");
   thumb.quality = 40;
-  spec.thumbnail = Write(thumb);
-  ImagePtr image = OpenBytes(JpegWithExif(spec));
+  recipe.thumbnail = Write(thumb);
+  ImagePtr image = OpenBytes(JpegWithExif(recipe));
   ASSERT_TRUE(image);
   const TesselThumbnailSize size = image->GetExifThumbnailSize();
   EXPECT_EQ(size.wWidth, 160);

@@ -22,9 +22,9 @@ const std::u16string kEveryCode =
     u"%% %C %c %d %e %f %GLt %GLg %GAl %i %L %l %M %m %t %u %V %v %W %w %GXy %G";
 
 Bytes SmallThumbnail() {
-  Spec spec = Make(16, 8, "420");
-  spec.quality = 30;
-  return Write(spec);
+  Recipe recipe = Make(16, 8, "420");
+  recipe.quality = 30;
+  return Write(recipe);
 }
 
 // Reads the payload, formats every code and writes it in every thumbnail mode. Returns the
@@ -176,20 +176,20 @@ TEST(ExifMalformed, ThumbnailFaults) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ExifSpec spec;
-    spec.ifd0 = {Short(0x0112, 1)};
-    spec.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
-    spec.thumbnail = c.thumbnail;
+    ExifSpec recipe;
+    recipe.ifd0 = {Short(0x0112, 1)};
+    recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
+    recipe.thumbnail = c.thumbnail;
     CExif exif;
-    Exercise(ExifPayload(spec), &exif);
+    Exercise(ExifPayload(recipe), &exif);
     EXPECT_EQ(exif.ThumbnailWidth(), 0);
     EXPECT_EQ(exif.ThumbnailHeight(), 0);
   }
   // IFD1 at IFD0's place, and a thumbnail offset at IFD1 itself.
-  ExifSpec spec;
-  spec.ifd0 = {Short(0x0112, 1)};
+  ExifSpec recipe;
+  recipe.ifd0 = {Short(0x0112, 1)};
   ExifLayout layout;
-  Bytes tiff = BuildTiff(spec, &layout);
+  Bytes tiff = BuildTiff(recipe, &layout);
   tiff.resize(tiff.size() + 8);
   Put32(tiff, layout.link, layout.ifd0);
   CExif exif;
@@ -236,22 +236,22 @@ Bytes Mutate(const Bytes& payload, std::mt19937& rng) {
 std::vector<Bytes> Seeds() {
   std::vector<Bytes> seeds;
   for (bool big : {false, true}) {
-    ExifSpec spec;
-    spec.bigEndian = big;
-    spec.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 6)};
-    spec.exif = std::vector<TiffEntry>{
+    ExifSpec recipe;
+    recipe.bigEndian = big;
+    recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 6)};
+    recipe.exif = std::vector<TiffEntry>{
         Rational(0x829A, 1, 250), Rational(0x829D, 28, 10),
         Short(0x8827, 100),       Ascii(0x9003, "2015:06:30 14:05:09"),
         SRational(0x9201, 8, 1),  Rational(0x9202, 3, 1),
         Rational(0x920A, 63, 10), Undefined(0x9286, std::string("UNICODE\0h\0i\0", 12)),
         Ascii(0x9291, "50"),      Short(0xA002, 640),
         Short(0xA003, 480),       Short(0xA405, 28)};
-    spec.gps = std::vector<TiffEntry>{Ascii(1, "N"), Rationals(2, {48, 1, 51, 1, 2376, 100}),
-                                      Ascii(3, "E"), Rationals(4, {2, 1, 21, 1, 792, 100}),
-                                      Byte(5, 1),    Rational(6, 12, 1)};
-    spec.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
-    spec.thumbnail = SmallThumbnail();
-    seeds.push_back(ExifPayload(spec));
+    recipe.gps = std::vector<TiffEntry>{Ascii(1, "N"), Rationals(2, {48, 1, 51, 1, 2376, 100}),
+                                        Ascii(3, "E"), Rationals(4, {2, 1, 21, 1, 792, 100}),
+                                        Byte(5, 1),    Rational(6, 12, 1)};
+    recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
+    recipe.thumbnail = SmallThumbnail();
+    seeds.push_back(ExifPayload(recipe));
   }
   return seeds;
 }
@@ -289,9 +289,9 @@ TEST(ExifMalformed, RandomMutationsOfCorpusSegments) {
 TEST(ExifMalformed, MutatedSegmentsThroughTheInterface) {
   std::mt19937 rng(42);
   const Bytes seed = Seeds()[1];
-  Spec spec = Make(8, 8, "444");
-  spec.markers = {{kApp1, seed}};
-  Bytes jpeg = Write(spec);
+  Recipe recipe = Make(8, 8, "444");
+  recipe.markers = {{kApp1, seed}};
+  Bytes jpeg = Write(recipe);
   const auto at = std::search(jpeg.begin(), jpeg.end(), seed.begin(), seed.end());
   ASSERT_NE(at, jpeg.end());
   const size_t offset = static_cast<size_t>(at - jpeg.begin());

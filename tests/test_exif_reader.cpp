@@ -23,25 +23,25 @@ struct ReadExif {
   CExif exif;
 };
 
-std::unique_ptr<ReadExif> Read(const ExifSpec& spec) {
-  return std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(spec)}});
+std::unique_ptr<ReadExif> Read(const ExifSpec& recipe) {
+  return std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(recipe)}});
 }
 
 // A small baseline JPEG to embed as a thumbnail.
 Bytes Thumbnail(int width, int height, bool progressive = false) {
-  Spec spec = Make(width, height, "420");
-  spec.progressive = progressive;
-  spec.quality = 50;
-  return Write(spec);
+  Recipe recipe = Make(width, height, "420");
+  recipe.progressive = progressive;
+  recipe.quality = 50;
+  return Write(recipe);
 }
 
 // What a camera writes: every value the reader knows, with a thumbnail.
 ExifSpec CameraSpec(bool bigEndian) {
-  ExifSpec spec;
-  spec.bigEndian = bigEndian;
-  spec.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 6),
-               Rational(0x011A, 72, 1)};
-  spec.exif = std::vector<TiffEntry>{
+  ExifSpec recipe;
+  recipe.bigEndian = bigEndian;
+  recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 6),
+                 Rational(0x011A, 72, 1)};
+  recipe.exif = std::vector<TiffEntry>{
       Rational(0x829A, 1, 250), Rational(0x829D, 28, 10),
       Short(0x8827, 100),       Ascii(0x9003, "2015:06:30 14:05:09"),
       SRational(0x9201, 8, 1),  Rational(0x9202, 3, 1),
@@ -49,14 +49,14 @@ ExifSpec CameraSpec(bool bigEndian) {
       Ascii(0x9291, "50"),      Short(0xA002, 640),
       Short(0xA003, 480),       Short(0xA405, 28),
   };
-  spec.gps = std::vector<TiffEntry>{
+  recipe.gps = std::vector<TiffEntry>{
       Ascii(1, "N"), Rationals(2, {48, 1, 51, 1, 2376, 100}),
       Ascii(3, "E"), Rationals(4, {2, 1, 21, 1, 792, 100}),
       Byte(5, 1),    Rational(6, 12, 1),
   };
-  spec.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
-  spec.thumbnail = Thumbnail(160, 120);
-  return spec;
+  recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
+  recipe.thumbnail = Thumbnail(160, 120);
+  return recipe;
 }
 
 class ByteOrder : public ::testing::TestWithParam<bool> {};
@@ -96,11 +96,11 @@ TEST_P(ByteOrder, ReadsEveryValueOfACameraSegment) {
 }
 
 TEST_P(ByteOrder, UnicodeUserCommentUnitsAreLittleEndianWhateverTheOrder) {
-  ExifSpec spec;
-  spec.bigEndian = GetParam();
-  spec.exif = std::vector<TiffEntry>{Short(0x8827, 200),
-                                     Undefined(0x9286, std::string("UNICODE\0A\0\xA9\0", 12))};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.bigEndian = GetParam();
+  recipe.exif = std::vector<TiffEntry>{Short(0x8827, 200),
+                                       Undefined(0x9286, std::string("UNICODE\0A\0\xA9\0", 12))};
+  auto r = Read(recipe);
   // Units are taken low byte first, so a writer that stored them big-endian gets them swapped.
   EXPECT_EQ(r->exif.UserComment(), (std::u16string{u'A', u'\u00A9'}));
 }
@@ -148,55 +148,55 @@ TEST(ExifReader, JfifCommentsAndOtherSegments) {
 }
 
 TEST(ExifReader, AnIfd0WithOneEntryIsRead) {
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Camera")};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Camera")};
+  auto r = Read(recipe);
   EXPECT_EQ(r->exif.Make(), "Camera");
   EXPECT_NE(r->exif.LinkPos(), 0u);
 }
 
 TEST(ExifReader, ShortAsciiValuesSitInTheEntry) {
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Abc"), Ascii(0x0110, "")};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Abc"), Ascii(0x0110, "")};
+  auto r = Read(recipe);
   EXPECT_EQ(r->exif.Make(), "Abc");
   EXPECT_EQ(r->exif.Model(), "");
 }
 
 TEST(ExifReader, ExifAndGpsDirectoriesWithOneEntryYieldNothing) {
-  ExifSpec spec;
-  spec.exif = std::vector<TiffEntry>{Short(0x8827, 100)};
-  spec.gps = std::vector<TiffEntry>{Rationals(2, {48, 1, 51, 1, 2376, 100})};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.exif = std::vector<TiffEntry>{Short(0x8827, 100)};
+  recipe.gps = std::vector<TiffEntry>{Rationals(2, {48, 1, 51, 1, 2376, 100})};
+  auto r = Read(recipe);
   EXPECT_EQ(r->exif.ISO(), "");
   EXPECT_EQ(r->exif.Latitude(), 0.0);
 }
 
 TEST(ExifReader, AProgressiveThumbnailHasNoSize) {
-  ExifSpec spec = CameraSpec(false);
-  spec.thumbnail = Thumbnail(64, 48, true);
-  EXPECT_EQ(Read(spec)->exif.ThumbnailWidth(), 0);
-  spec.thumbnail = Thumbnail(64, 48, false);
-  EXPECT_EQ(Read(spec)->exif.ThumbnailWidth(), 64);
-  EXPECT_EQ(Read(spec)->exif.ThumbnailHeight(), 48);
+  ExifSpec recipe = CameraSpec(false);
+  recipe.thumbnail = Thumbnail(64, 48, true);
+  EXPECT_EQ(Read(recipe)->exif.ThumbnailWidth(), 0);
+  recipe.thumbnail = Thumbnail(64, 48, false);
+  EXPECT_EQ(Read(recipe)->exif.ThumbnailWidth(), 64);
+  EXPECT_EQ(Read(recipe)->exif.ThumbnailHeight(), 48);
 }
 
 TEST(ExifReader, NoOrientationEntryMeansOneAndNothingToChange) {
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Camera")};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Camera")};
+  auto r = Read(recipe);
   r->exif.SetOrientation(6);
   EXPECT_EQ(r->exif.GetOrientation(), 1);
-  EXPECT_EQ(r->saved.payload(0), ExifPayload(spec));
+  EXPECT_EQ(r->saved.payload(0), ExifPayload(recipe));
 }
 
 TEST(ExifReader, SetOrientationWritesTheSavedBytesInTheSegmentsOrder) {
   for (bool big : {false, true}) {
-    ExifSpec spec;
-    spec.bigEndian = big;
-    spec.ifd0 = {Short(0x0112, 1)};
+    ExifSpec recipe;
+    recipe.bigEndian = big;
+    recipe.ifd0 = {Short(0x0112, 1)};
     ExifLayout layout;
-    auto r = std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(spec, &layout)}});
+    auto r = std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(recipe, &layout)}});
     r->exif.SetOrientation(0x0106);
     EXPECT_EQ(r->exif.GetOrientation(), 0x0106);
     const uint8_t* value = r->saved.payload(0).data() + 6 + layout.ifd0 + 2 + 8;
@@ -221,11 +221,11 @@ TEST(ExifReader, ForgottenPositionsAreNeverWritten) {
 // The cut lies after all out-of-line data of IFD0 and the EXIF directory, but GPS data after
 // it are not counted.
 TEST(ExifReader, CutPositionWithoutIfd1EndsAfterIfd0AndExifData) {
-  ExifSpec spec = CameraSpec(true);
-  spec.ifd1.reset();
-  spec.thumbnail.clear();
+  ExifSpec recipe = CameraSpec(true);
+  recipe.ifd1.reset();
+  recipe.thumbnail.clear();
   ExifLayout layout;
-  auto r = std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(spec, &layout)}});
+  auto r = std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(recipe, &layout)}});
   // The GPS directory comes last and is kept whole with its data, so that the rebuilt segment
   // holds every directory IFD0 points to.
   EXPECT_GT(layout.gps, 0u);
@@ -293,20 +293,20 @@ TEST(ExifValues, TextsMadeFromValues) {
   };
   for (bool big : {false, true}) {
     for (const ValueCase& c : cases) {
-      ExifSpec spec;
-      spec.bigEndian = big;
-      spec.exif = std::vector<TiffEntry>{Short(0x9999, 0), c.entry};
-      auto r = Read(spec);
+      ExifSpec recipe;
+      recipe.bigEndian = big;
+      recipe.exif = std::vector<TiffEntry>{Short(0x9999, 0), c.entry};
+      auto r = Read(recipe);
       EXPECT_EQ((r->exif.*c.get)(), c.expected) << c.name << (big ? " MM" : " II");
     }
   }
 }
 
 TEST(ExifValues, ALaterReadableValueReplacesAnEarlierOne) {
-  ExifSpec spec;
-  spec.exif = std::vector<TiffEntry>{Rational(0x829A, 1, 60), Rational(0x829A, 1, 0),
-                                     Rational(0x829D, 28, 10), Rational(0x829D, 40, 10)};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.exif = std::vector<TiffEntry>{Rational(0x829A, 1, 60), Rational(0x829A, 1, 0),
+                                       Rational(0x829D, 28, 10), Rational(0x829D, 40, 10)};
+  auto r = Read(recipe);
   EXPECT_EQ(r->exif.ExposureTime(), "1/60s");
   EXPECT_EQ(r->exif.FNumber(), "F4.0");
 }
@@ -324,10 +324,10 @@ TEST(ExifValues, DateTimeOriginal) {
       {"2015:06:30", {}},  // too short for the data: the 19 bytes run past the end
   };
   for (const Case& c : cases) {
-    ExifSpec spec;
-    spec.exif = std::vector<TiffEntry>{Short(0x9999, 0), Undefined(0x9003, c.text)};
+    ExifSpec recipe;
+    recipe.exif = std::vector<TiffEntry>{Short(0x9999, 0), Undefined(0x9003, c.text)};
     // The date is the last thing in the data, so a short one would be read past the end.
-    ReadExif r({{kApp1, ExifPayload(spec)}});
+    ReadExif r({{kApp1, ExifPayload(recipe)}});
     EXPECT_EQ(r.exif.DateTaken(), c.expected) << c.text;
   }
 }
@@ -347,9 +347,9 @@ TEST(ExifValues, UserCommentCodes) {
       {"odd unicode", std::string("UNICODE\0a\0b", 11), u"a"},
   };
   for (const Case& c : cases) {
-    ExifSpec spec;
-    spec.exif = std::vector<TiffEntry>{Short(0x9999, 0), Undefined(0x9286, c.bytes)};
-    EXPECT_EQ(Read(spec)->exif.UserComment(), c.expected) << c.name;
+    ExifSpec recipe;
+    recipe.exif = std::vector<TiffEntry>{Short(0x9999, 0), Undefined(0x9286, c.bytes)};
+    EXPECT_EQ(Read(recipe)->exif.UserComment(), c.expected) << c.name;
   }
 }
 
@@ -367,9 +367,9 @@ TEST(ExifValues, GpsCoordinates) {
       {"offset near 2^32", Raw(2, 5, 3, 0xFFFFFFF8), 0.0},
   };
   for (const Case& c : cases) {
-    ExifSpec spec;
-    spec.gps = std::vector<TiffEntry>{Ascii(1, "S"), c.latitude};
-    ReadExif r({{kApp1, ExifPayload(spec)}});
+    ExifSpec recipe;
+    recipe.gps = std::vector<TiffEntry>{Ascii(1, "S"), c.latitude};
+    ReadExif r({{kApp1, ExifPayload(recipe)}});
     EXPECT_NEAR(r.exif.Latitude(), c.expected, 1e-9) << c.name;
     EXPECT_EQ(r.exif.LatitudeRef(), "S ") << c.name;
     EXPECT_TRUE(std::isfinite(r.exif.Latitude()));
@@ -377,9 +377,9 @@ TEST(ExifValues, GpsCoordinates) {
 }
 
 TEST(ExifValues, AGpsDirectoryWithoutLatitudeLeavesItEmpty) {
-  ExifSpec spec;
-  spec.gps = std::vector<TiffEntry>{Ascii(3, "W"), Rationals(4, {1, 1, 0, 1, 0, 1})};
-  auto r = Read(spec);
+  ExifSpec recipe;
+  recipe.gps = std::vector<TiffEntry>{Ascii(3, "W"), Rationals(4, {1, 1, 0, 1, 0, 1})};
+  auto r = Read(recipe);
   EXPECT_EQ(r->exif.Latitude(), 0.0);
   EXPECT_EQ(r->exif.LatitudeRef(), "");
   EXPECT_EQ(r->exif.LongitudeRef(), "W ");

@@ -18,30 +18,30 @@ namespace {
 constexpr int kApp1 = JPEG_APP0 + 1;
 
 ExifSpec PhotoSpec(bool bigEndian) {
-  ExifSpec spec;
-  spec.bigEndian = bigEndian;
-  spec.ifd0 = {Ascii(0x010F, "Camera"), Short(0x0112, 1), Rational(0x011A, 72, 1),
-               Rational(0x011B, 72, 1), Short(0x0128, 2), Short(0x0213, 1)};
-  spec.exif = std::vector<TiffEntry>{Rational(0x829A, 1, 250),
-                                     Undefined(0x9000, "0230"),
-                                     Ascii(0x9003, "2015:06:30 14:05:09"),
-                                     Undefined(0x9101, std::string("\1\2\3\0", 4)),
-                                     Undefined(0xA000, "0100"),
-                                     Short(0xA001, 1),
-                                     Short(0xA002, 1600),
-                                     Short(0xA003, 1200)};
-  spec.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6), Rational(0x011A, 72, 1),
-                                     Rational(0x011B, 72, 1), Short(0x0128, 2)};
-  Spec thumb = Make(64, 48, "420");
+  ExifSpec recipe;
+  recipe.bigEndian = bigEndian;
+  recipe.ifd0 = {Ascii(0x010F, "Camera"), Short(0x0112, 1), Rational(0x011A, 72, 1),
+                 Rational(0x011B, 72, 1), Short(0x0128, 2), Short(0x0213, 1)};
+  recipe.exif = std::vector<TiffEntry>{Rational(0x829A, 1, 250),
+                                       Undefined(0x9000, "0230"),
+                                       Ascii(0x9003, "2015:06:30 14:05:09"),
+                                       Undefined(0x9101, std::string("\1\2\3\0", 4)),
+                                       Undefined(0xA000, "0100"),
+                                       Short(0xA001, 1),
+                                       Short(0xA002, 1600),
+                                       Short(0xA003, 1200)};
+  recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6), Rational(0x011A, 72, 1),
+                                       Rational(0x011B, 72, 1), Short(0x0128, 2)};
+  Recipe thumb = Make(64, 48, "420");
   thumb.quality = 40;
-  spec.thumbnail = Write(thumb);
-  return spec;
+  recipe.thumbnail = Write(thumb);
+  return recipe;
 }
 
 Bytes Photo(bool bigEndian, int width = 40, int height = 24) {
-  Spec spec = Make(width, height, "420");
-  spec.markers = {{kApp1, ExifPayload(PhotoSpec(bigEndian))}, {JPEG_COM, {'c'}}};
-  return Write(spec);  // with the library's JFIF segment too
+  Recipe recipe = Make(width, height, "420");
+  recipe.markers = {{kApp1, ExifPayload(PhotoSpec(bigEndian))}, {JPEG_COM, {'c'}}};
+  return Write(recipe);  // with the library's JFIF segment too
 }
 
 TesselSaveOptions Options(int32_t thumbnailMode, int32_t keepMetadata = 1) {
@@ -145,9 +145,9 @@ TEST(ExifSave, MutatedSegmentsSaveInEveryMode) {
   TempDir dir;
   std::mt19937 rng(7);
   const Bytes seed = ExifPayload(PhotoSpec(true));
-  Spec spec = Make(16, 16, "420");
-  spec.markers = {{kApp1, seed}};
-  Bytes jpeg = Write(spec);
+  Recipe recipe = Make(16, 16, "420");
+  recipe.markers = {{kApp1, seed}};
+  Bytes jpeg = Write(recipe);
   const auto at = std::search(jpeg.begin(), jpeg.end(), seed.begin(), seed.end());
   ASSERT_NE(at, jpeg.end());
   const size_t offset = static_cast<size_t>(at - jpeg.begin());
@@ -191,9 +191,9 @@ TEST(ExifSave, RebuildKeepsEveryDirectoryWhole) {
     exif.exif =
         std::vector<TiffEntry>{Rational(0x829A, 1, 250), Short(0xA002, 40), Short(0xA003, 24)};
     exif.gps = std::vector<TiffEntry>{Ascii(0x0001, "N"), Byte(0x0005, 1), Ascii(0x0003, "W")};
-    Spec spec = Make(40, 24, "420");
-    spec.markers = {{kApp1, ExifPayload(exif)}};
-    ImagePtr image = OpenBytes(Write(spec));
+    Recipe recipe = Make(40, 24, "420");
+    recipe.markers = {{kApp1, ExifPayload(exif)}};
+    ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     const std::u16string before(image->FormatExifInfo(u"%GLt|%GLg|%GAl", 0, 0, u"", u"", 0));
     ASSERT_EQ(before, u"N 0\u00B0 0.000'|W 0\u00B0 0.000'|-0m");

@@ -57,18 +57,18 @@ struct Reread {
 };
 
 Bytes SmallJpeg(int width, int height, int quality = 50) {
-  Spec spec = Make(width, height, "420");
-  spec.quality = quality;
-  return Write(spec);
+  Recipe recipe = Make(width, height, "420");
+  recipe.quality = quality;
+  return Write(recipe);
 }
 
 ExifSpec CameraSpec(bool bigEndian) {
-  ExifSpec spec;
-  spec.bigEndian = bigEndian;
-  spec.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 1),
-               Rational(0x011A, 72, 1), Rational(0x011B, 72, 1),  Short(0x0128, 2),
-               Short(0x0213, 1)};
-  spec.exif = std::vector<TiffEntry>{
+  ExifSpec recipe;
+  recipe.bigEndian = bigEndian;
+  recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 1),
+                 Rational(0x011A, 72, 1), Rational(0x011B, 72, 1),  Short(0x0128, 2),
+                 Short(0x0213, 1)};
+  recipe.exif = std::vector<TiffEntry>{
       Rational(0x829A, 1, 250),
       Rational(0x829D, 28, 10),
       Short(0x8827, 100),
@@ -80,39 +80,39 @@ ExifSpec CameraSpec(bool bigEndian) {
       Short(kTagPixelX, 1600),
       Short(kTagPixelY, 1200),
   };
-  spec.gps = std::vector<TiffEntry>{Undefined(0, std::string("\2\3\0\0", 4)), Ascii(1, "N"),
-                                    Rationals(2, {48, 1, 51, 1, 2376, 100})};
-  spec.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6), Rational(0x011A, 72, 1),
-                                     Rational(0x011B, 72, 1), Short(0x0128, 2)};
-  spec.thumbnail = SmallJpeg(160, 120);
-  return spec;
+  recipe.gps = std::vector<TiffEntry>{Undefined(0, std::string("\2\3\0\0", 4)), Ascii(1, "N"),
+                                      Rationals(2, {48, 1, 51, 1, 2376, 100})};
+  recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6), Rational(0x011A, 72, 1),
+                                       Rational(0x011B, 72, 1), Short(0x0128, 2)};
+  recipe.thumbnail = SmallJpeg(160, 120);
+  return recipe;
 }
 
 // A source file: JFIF or not, the Exif segment or not, an ICC profile, XMP, APP15 and a comment.
 Bytes SourceFile(bool jfif, const Bytes* exifPayload) {
-  Spec spec = Make(16, 16, "420");
-  spec.writeJfif = false;
+  Recipe recipe = Make(16, 16, "420");
+  recipe.writeJfif = false;
   if (jfif)
-    spec.markers.push_back({JPEG_APP0, {'J', 'F', 'I', 'F', 0, 1, 2, 1, 1, 44, 1, 44, 0, 0}});
-  if (exifPayload != nullptr) spec.markers.push_back({kApp1, *exifPayload});
+    recipe.markers.push_back({JPEG_APP0, {'J', 'F', 'I', 'F', 0, 1, 2, 1, 1, 44, 1, 44, 0, 0}});
+  if (exifPayload != nullptr) recipe.markers.push_back({kApp1, *exifPayload});
   const std::string xmp = "http://ns.adobe.com/xap/1.0/";
   Bytes xmpPayload(xmp.begin(), xmp.end());
   xmpPayload.push_back(0);
-  spec.markers.push_back({kApp1, xmpPayload});
-  spec.markers.push_back(
+  recipe.markers.push_back({kApp1, xmpPayload});
+  recipe.markers.push_back(
       {JPEG_APP0 + 2, {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0}});
-  spec.markers.push_back({JPEG_APP0 + 15, {'x', 'y'}});
-  spec.markers.push_back({JPEG_COM, {'c', 'o', 'm'}});
-  return Write(spec);
+  recipe.markers.push_back({JPEG_APP0 + 15, {'x', 'y'}});
+  recipe.markers.push_back({JPEG_COM, {'c', 'o', 'm'}});
+  return Write(recipe);
 }
 
 // Expected Exif payload: the source's with both pixel dimensions LONG and the new size.
-Bytes WithPixelDimensions(ExifSpec spec, uint32_t width, uint32_t height) {
-  for (TiffEntry& e : *spec.exif) {
+Bytes WithPixelDimensions(ExifSpec recipe, uint32_t width, uint32_t height) {
+  for (TiffEntry& e : *recipe.exif) {
     if (e.tag == kTagPixelX) e = Long(kTagPixelX, width);
     if (e.tag == kTagPixelY) e = Long(kTagPixelY, height);
   }
-  return ExifPayload(spec);
+  return ExifPayload(recipe);
 }
 
 TEST(ExifWriter, JfifAndExifDecisionTable) {
@@ -174,9 +174,9 @@ TEST(ExifWriter, WhatKeepingMetadataAndCommentsDrops) {
 }
 
 TEST(ExifWriter, AdobeSegmentIsLeftToTheLibraryWhenItWritesOne) {
-  Spec spec = Make(16, 16, "420");
-  spec.markers.push_back({JPEG_APP0 + 14, {'A', 'd', 'o', 'b', 'e', 0, 101, 0, 0, 0, 0, 1}});
-  const Bytes source = Write(spec);
+  Recipe recipe = Make(16, 16, "420");
+  recipe.markers.push_back({JPEG_APP0 + 14, {'A', 'd', 'o', 'b', 'e', 0, 101, 0, 0, 0, 0, 1}});
+  const Bytes source = Write(recipe);
   WriteOptions o;
   EXPECT_EQ(Payloads(MarkersOf(Rewrite(source, o)), JPEG_APP0 + 14).size(), 1u);
   o.adobe = true;
@@ -188,17 +188,17 @@ TEST(ExifWriter, AdobeSegmentIsLeftToTheLibraryWhenItWritesOne) {
 class WriterByteOrder : public ::testing::TestWithParam<bool> {};
 
 TEST_P(WriterByteOrder, ThumbnailModeOneCopiesWithPatchedDimensionsAndOrientation) {
-  const ExifSpec spec = CameraSpec(GetParam());
-  Spec withExif = Make(16, 16, "420");
+  const ExifSpec recipe = CameraSpec(GetParam());
+  Recipe withExif = Make(16, 16, "420");
   withExif.writeJfif = false;
-  withExif.markers = {{kApp1, ExifPayload(spec)}};
+  withExif.markers = {{kApp1, ExifPayload(recipe)}};
   WriteOptions o;
   o.width = 640;
   o.height = 480;
   const Bytes out = Rewrite(Write(withExif), o, [](CExif& exif) { exif.SetOrientation(6); });
   const std::vector<Bytes> exif = ExifPayloads(MarkersOf(out));
   ASSERT_EQ(exif.size(), 1u);
-  ExifSpec expected = spec;
+  ExifSpec expected = recipe;
   expected.ifd0[2] = Short(0x0112, 6);
   EXPECT_EQ(exif[0], WithPixelDimensions(expected, 640, 480));
 
@@ -209,14 +209,14 @@ TEST_P(WriterByteOrder, ThumbnailModeOneCopiesWithPatchedDimensionsAndOrientatio
 
 TEST_P(WriterByteOrder, ThumbnailModeZeroCutsAtTheFirstIfd1Byte) {
   ExifLayout layout;
-  const ExifSpec spec = CameraSpec(GetParam());
-  const Bytes payload = ExifPayload(spec, &layout);
+  const ExifSpec recipe = CameraSpec(GetParam());
+  const Bytes payload = ExifPayload(recipe, &layout);
   const Bytes source = SourceFile(false, &payload);
   WriteOptions o;
   o.thumbnailMode = 0;
   const std::vector<Bytes> exif = ExifPayloads(MarkersOf(Rewrite(source, o)));
   ASSERT_EQ(exif.size(), 1u);
-  Bytes expected = WithPixelDimensions(spec, 16, 16);
+  Bytes expected = WithPixelDimensions(recipe, 16, 16);
   expected.resize(layout.ifd1 + 6);
   std::fill_n(expected.begin() + 6 + layout.link, 4, 0);
   EXPECT_EQ(exif[0], expected);
@@ -227,13 +227,13 @@ TEST_P(WriterByteOrder, ThumbnailModeZeroCutsAtTheFirstIfd1Byte) {
 }
 
 TEST_P(WriterByteOrder, ThumbnailModeZeroWithoutIfd1CutsAfterTheKeptData) {
-  ExifSpec spec = CameraSpec(GetParam());
-  spec.ifd1.reset();
-  spec.thumbnail.clear();
+  ExifSpec recipe = CameraSpec(GetParam());
+  recipe.ifd1.reset();
+  recipe.thumbnail.clear();
   // Something after the data of IFD0 and the EXIF directory that the cut leaves out.
-  spec.gps.reset();
+  recipe.gps.reset();
   ExifLayout layout;
-  Bytes tiff = BuildTiff(spec, &layout);
+  Bytes tiff = BuildTiff(recipe, &layout);
   const size_t keptEnd = tiff.size();
   tiff.insert(tiff.end(), 40, 0xEE);
   const Bytes payload = ExifPayload(tiff);
@@ -249,8 +249,8 @@ TEST_P(WriterByteOrder, ThumbnailModeZeroWithoutIfd1CutsAfterTheKeptData) {
 
 TEST_P(WriterByteOrder, ThumbnailModeTwoEmbedsTheNewThumbnail) {
   ExifLayout layout;
-  const ExifSpec spec = CameraSpec(GetParam());
-  const Bytes payload = ExifPayload(spec, &layout);
+  const ExifSpec recipe = CameraSpec(GetParam());
+  const Bytes payload = ExifPayload(recipe, &layout);
   const Bytes source = SourceFile(true, &payload);
   const Bytes thumbnail = SmallJpeg(96, 64);
   WriteOptions o;
@@ -286,7 +286,7 @@ TEST_P(WriterByteOrder, ThumbnailModeTwoEmbedsTheNewThumbnail) {
   o.thumbnail = nullptr;
   const std::vector<Bytes> copied = ExifPayloads(MarkersOf(Rewrite(source, o)));
   ASSERT_EQ(copied.size(), 1u);
-  EXPECT_EQ(copied[0], WithPixelDimensions(spec, 16, 16));
+  EXPECT_EQ(copied[0], WithPixelDimensions(recipe, 16, 16));
 }
 
 INSTANTIATE_TEST_SUITE_P(Exif, WriterByteOrder, ::testing::Values(false, true),
@@ -307,9 +307,9 @@ TEST(ExifWriter, ARebuiltSegmentTooLongFailsTheWrite) {
 // A segment whose IFD0 walk found no link cannot be rebuilt: it is left out in modes 0 and 2,
 // copied in mode 1.
 TEST(ExifWriter, SegmentWithoutLinkIsLeftOutWhenRebuilding) {
-  ExifSpec spec;
-  spec.ifd0 = {Ascii(0x010F, "Camera")};
-  Bytes tiff = BuildTiff(spec);
+  ExifSpec recipe;
+  recipe.ifd0 = {Ascii(0x010F, "Camera")};
+  Bytes tiff = BuildTiff(recipe);
   tiff[8] = 200;  // IFD0 claims 200 entries
   const Bytes payload = ExifPayload(tiff);
   const Bytes source = SourceFile(false, &payload);
@@ -355,11 +355,11 @@ TEST(ExifWriter, ASecondExifSegmentIsCopiedUnchanged) {
   const ExifSpec first = CameraSpec(false);
   ExifSpec second = CameraSpec(true);
   second.ifd0[0] = Ascii(0x010F, "Second");
-  Spec spec = Make(16, 16, "420");
-  spec.markers = {{kApp1, ExifPayload(first)}, {kApp1, ExifPayload(second)}};
+  Recipe recipe = Make(16, 16, "420");
+  recipe.markers = {{kApp1, ExifPayload(first)}, {kApp1, ExifPayload(second)}};
   WriteOptions o;
   o.thumbnailMode = 0;
-  const std::vector<Bytes> exif = ExifPayloads(MarkersOf(Rewrite(Write(spec), o)));
+  const std::vector<Bytes> exif = ExifPayloads(MarkersOf(Rewrite(Write(recipe), o)));
   ASSERT_EQ(exif.size(), 2u);
   EXPECT_LT(exif[0].size(), ExifPayload(first).size());
   EXPECT_EQ(exif[1], ExifPayload(second));
@@ -375,8 +375,8 @@ TEST(ExifWriterExifTool, PixelDimensionsOrientationAndThumbnailsAsAnotherReaderS
   if (!HaveExifTool()) GTEST_SKIP() << "exiftool is not installed";
   TempDir dir;
   for (bool big : {false, true}) {
-    const ExifSpec spec = CameraSpec(big);
-    const Bytes payload = ExifPayload(spec);
+    const ExifSpec recipe = CameraSpec(big);
+    const Bytes payload = ExifPayload(recipe);
     const Bytes source = SourceFile(false, &payload);
     const auto sourceFile = Saved(dir, "source.jpg", source);
 

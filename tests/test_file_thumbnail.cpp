@@ -173,17 +173,17 @@ Drawn Draw(const std::filesystem::path& file, Canvas* box, int flags, Bgr bg) {
   return d;
 }
 
-fixtures::Spec SpecOf(int w, int h, const std::string& sampling, Space space,
-                      bool progressive = false) {
-  fixtures::Spec spec = fixtures::Make(w, h, sampling, space);
-  if (space == Space::kCMYK || space == Space::kYCCK) spec.sampling.clear();
-  spec.progressive = progressive;
-  return spec;
+fixtures::Recipe SpecOf(int w, int h, const std::string& sampling, Space space,
+                        bool progressive = false) {
+  fixtures::Recipe recipe = fixtures::Make(w, h, sampling, space);
+  if (space == Space::kCMYK || space == Space::kYCCK) recipe.sampling.clear();
+  recipe.progressive = progressive;
+  return recipe;
 }
 
 struct LayoutCase {
   const char* name;
-  fixtures::Spec spec;
+  fixtures::Recipe recipe;
   int boxWidth, boxHeight, flags;
   Bgr background;
   Placement want;
@@ -196,13 +196,13 @@ class ThumbnailLayout : public ::testing::TestWithParam<LayoutCase> {};
 TEST_P(ThumbnailLayout, DrawsTheScaledDecodeFramedAndCentred) {
   const LayoutCase& c = GetParam();
   fixtures::TempDir dir;
-  const Bytes jpeg = fixtures::Write(c.spec);
+  const Bytes jpeg = fixtures::Write(c.recipe);
   fixtures::WriteFile(dir / "in.jpg", jpeg);
   Canvas box(c.boxWidth, c.boxHeight, Bgr{1, 2, 3});
   const Drawn d = Draw(dir / "in.jpg", &box, c.flags, c.background);
   EXPECT_EQ(d.result, 1);
-  EXPECT_EQ(d.outWidth, c.spec.width);
-  EXPECT_EQ(d.outHeight, c.spec.height);
+  EXPECT_EQ(d.outWidth, c.recipe.width);
+  EXPECT_EQ(d.outHeight, c.recipe.height);
   EXPECT_TRUE(
       SameBox(ExpectedBox(jpeg, c.boxWidth, c.boxHeight, c.flags, c.background, c.want), box));
 }
@@ -377,9 +377,9 @@ TEST(FileThumbnail, RefusesBuffersItCannotAddress) {
 // A progressive file whose second scan names a component the frame does not have: the header
 // reads, the decoding fails. The size is known by then; the picture is not drawn.
 TEST(FileThumbnail, DecodingErrorAfterTheHeaderReportsTheSize) {
-  fixtures::Spec spec = fixtures::Make(120, 80, "420");
-  spec.progressive = true;
-  Bytes jpeg = fixtures::Write(spec);
+  fixtures::Recipe recipe = fixtures::Make(120, 80, "420");
+  recipe.progressive = true;
+  Bytes jpeg = fixtures::Write(recipe);
   int sos = 0;
   for (size_t i = 0; i + 5 < jpeg.size(); ++i) {
     if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && ++sos == 2) {

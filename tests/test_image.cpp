@@ -238,12 +238,12 @@ TEST(Open, StoreBeyondThirtyTwoBitsIsRefused) {
 }
 
 TEST(Open, KeepsEverySavedMarkerWholeInFileOrder) {
-  Spec spec = Make(17, 9, "420");
-  spec.markers = {{JPEG_COM, {'o', 'n', 'e'}},
-                  {JPEG_APP0 + 3, Bytes(65533, 0x5A)},
-                  {JPEG_APP0 + 15, {'p'}},
-                  {JPEG_COM, {'t', 'w', 'o'}}};
-  const Bytes jpeg = Write(spec);
+  Recipe recipe = Make(17, 9, "420");
+  recipe.markers = {{JPEG_COM, {'o', 'n', 'e'}},
+                    {JPEG_APP0 + 3, Bytes(65533, 0x5A)},
+                    {JPEG_APP0 + 15, {'p'}},
+                    {JPEG_COM, {'t', 'w', 'o'}}};
+  const Bytes jpeg = Write(recipe);
   std::vector<Marker> expected;
   ASSERT_TRUE(ReadMarkers(jpeg, &expected));
   ImagePtr image = OpenBytes(jpeg);

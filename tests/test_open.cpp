@@ -11,7 +11,7 @@ using namespace fixtures;
 
 namespace {
 
-class StandardKind : public ::testing::TestWithParam<Spec> {};
+class StandardKind : public ::testing::TestWithParam<Recipe> {};
 
 TEST_P(StandardKind, StoreEqualsQuantizedCoefficientsTimesQuantizers) {
   const Bytes jpeg = Write(GetParam());

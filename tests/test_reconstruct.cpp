@@ -280,7 +280,7 @@ TEST(QuantizationCell, RequantizeEqualsThePlainRule) {
 
 struct FilterCase {
   const char* name;
-  Spec spec;
+  Recipe recipe;
   bool zeroSteps;  // a malformed table with zero steps
 };
 
@@ -291,7 +291,7 @@ class ReconstructFilter : public testing::TestWithParam<FilterCase> {};
 // The pass gives, to the bit, what the plain version gives, and no coefficient leaves the
 // level it had.
 TEST_P(ReconstructFilter, MatchesThePlainFilter) {
-  ImagePtr image = OpenBytes(Write(GetParam().spec));
+  ImagePtr image = OpenBytes(Write(GetParam().recipe));
   ASSERT_TRUE(image);
   jpeg_decompress_struct* info = Header(image.get());
   if (GetParam().zeroSteps) {
@@ -328,10 +328,10 @@ TEST_P(ReconstructFilter, MatchesThePlainFilter) {
   }
 }
 
-Spec WithQuality(Spec spec, int quality) {
-  spec.quality = quality;
-  spec.seed = 7;
-  return spec;
+Recipe WithQuality(Recipe recipe, int quality) {
+  recipe.quality = quality;
+  recipe.seed = 7;
+  return recipe;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -381,7 +381,7 @@ TEST(ReconstructFilter, FlatGreyChangesOnlyAtTheBottomAndRightEdges) {
 
 TEST(ReconstructFilter, ProgressCountsBlockRowsOfEveryComponent) {
   struct Case {
-    Spec spec;
+    Recipe recipe;
     std::vector<int32_t> expected;
   };
   const Case cases[] = {
@@ -390,12 +390,12 @@ TEST(ReconstructFilter, ProgressCountsBlockRowsOfEveryComponent) {
       {Make(32, 32, "420"), {12, 25, 37, 50, 62, 75, 87, 100}},
   };
   for (const Case& c : cases) {
-    ImagePtr image = OpenBytes(Write(c.spec));
+    ImagePtr image = OpenBytes(Write(c.recipe));
     ASSERT_TRUE(image);
     CDCT dct(Header(image.get()));
     ResetProgress();
     EXPECT_EQ(dct.ReconstructCoefficients(StoreOf(image.get()), RecordProgress), 1);
-    EXPECT_EQ(g_progress, c.expected) << c.spec.Name();
+    EXPECT_EQ(g_progress, c.expected) << c.recipe.Name();
   }
 }
 

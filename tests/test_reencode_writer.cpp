@@ -83,7 +83,7 @@ double MeanError(const Bytes& jpeg, const Bitmap& b) {
 
 struct SamplingCase {
   const char* name;
-  fixtures::Spec spec;
+  fixtures::Recipe recipe;
   bool subsample;
   int colourSpace;
   std::vector<std::pair<int, int>> want;
@@ -96,7 +96,7 @@ class ReencodeSampling : public ::testing::TestWithParam<SamplingCase> {};
 
 TEST_P(ReencodeSampling, KeepsTheColourSpaceAndSamplesAsAsked) {
   const SamplingCase& c = GetParam();
-  const Bytes source = fixtures::Write(c.spec);
+  const Bytes source = fixtures::Write(c.recipe);
   fixtures::ImagePtr image = fixtures::OpenBytes(source);
   ASSERT_TRUE(image);
   const Bitmap bitmap = BitmapOf(source);
@@ -104,8 +104,8 @@ TEST_P(ReencodeSampling, KeepsTheColourSpaceAndSamplesAsAsked) {
   ASSERT_TRUE(w.ok);
   fixtures::Coefficients out;
   ASSERT_TRUE(fixtures::ReadCoefficients(w.bytes, &out));
-  EXPECT_EQ(out.width, c.spec.width);
-  EXPECT_EQ(out.height, c.spec.height);
+  EXPECT_EQ(out.width, c.recipe.width);
+  EXPECT_EQ(out.height, c.recipe.height);
   EXPECT_EQ(out.colourSpace, c.colourSpace);
   std::vector<std::pair<int, int>> got;
   for (const fixtures::Component& comp : out.components) got.emplace_back(comp.h, comp.v);
@@ -115,9 +115,9 @@ TEST_P(ReencodeSampling, KeepsTheColourSpaceAndSamplesAsAsked) {
   EXPECT_LT(MeanError(w.bytes, bitmap), c.maxError);
 }
 
-fixtures::Spec WithSpace(fixtures::Spec spec, Space space) {
-  spec.space = space;
-  return spec;
+fixtures::Recipe WithSpace(fixtures::Recipe recipe, Space space) {
+  recipe.space = space;
+  return recipe;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -183,9 +183,9 @@ TEST(ReencodeWriter, BottomUpBitmapWritesTheSameStream) {
 }
 
 TEST(ReencodeWriter, QualityAndMarkersReachTheOutput) {
-  fixtures::Spec spec = fixtures::Make(64, 64, "420");
-  spec.markers.push_back({JPEG_COM, Bytes{'k', 'e', 'p', 't'}});
-  const Bytes source = fixtures::Write(spec);
+  fixtures::Recipe recipe = fixtures::Make(64, 64, "420");
+  recipe.markers.push_back({JPEG_COM, Bytes{'k', 'e', 'p', 't'}});
+  const Bytes source = fixtures::Write(recipe);
   fixtures::ImagePtr image = fixtures::OpenBytes(source);
   ASSERT_TRUE(image);
   const Bitmap bitmap = BitmapOf(source);
@@ -198,7 +198,7 @@ TEST(ReencodeWriter, QualityAndMarkersReachTheOutput) {
   ASSERT_TRUE(fixtures::ReadMarkers(high.bytes, &markers));
   bool found = false;
   for (const fixtures::Marker& m : markers)
-    found |= m.code == JPEG_COM && m.payload == spec.markers[0].payload;
+    found |= m.code == JPEG_COM && m.payload == recipe.markers[0].payload;
   EXPECT_TRUE(found);
 }
 
@@ -208,9 +208,9 @@ TEST(ReencodeWriter, RefusesWhatItCannotWrite) {
     Space space;
   };
   for (const Case& c : {Case{"cmyk", Space::kCMYK}, Case{"ycck", Space::kYCCK}}) {
-    fixtures::Spec spec = fixtures::Make(24, 16, "444", c.space);
-    spec.sampling.clear();
-    const Bytes source = fixtures::Write(spec);
+    fixtures::Recipe recipe = fixtures::Make(24, 16, "444", c.space);
+    recipe.sampling.clear();
+    const Bytes source = fixtures::Write(recipe);
     fixtures::ImagePtr image = fixtures::OpenBytes(source);
     ASSERT_TRUE(image) << c.name;
     const Bitmap bitmap{24, 16, Bytes(24 * 16 * 3, 128)};
@@ -242,12 +242,12 @@ namespace {
 TEST(ReencodeWriter, SaveWritesOrLeavesTheTargetAlone) {
   struct Case {
     const char* name;
-    fixtures::Spec spec;
+    fixtures::Recipe recipe;
     bool ok;
   };
-  fixtures::Spec cmyk = fixtures::Make(24, 16, "444", Space::kCMYK);
+  fixtures::Recipe cmyk = fixtures::Make(24, 16, "444", Space::kCMYK);
   cmyk.sampling.clear();
-  fixtures::Spec ycck = fixtures::Make(24, 16, "444", Space::kYCCK);
+  fixtures::Recipe ycck = fixtures::Make(24, 16, "444", Space::kYCCK);
   ycck.sampling.clear();
   const Case cases[] = {{"ycc", fixtures::Make(40, 24, "420"), true},
                         {"gray", fixtures::Make(40, 24, "gray", Space::kGray), true},
@@ -258,11 +258,11 @@ TEST(ReencodeWriter, SaveWritesOrLeavesTheTargetAlone) {
     fixtures::TempDir dir;
     const Bytes old = {'o', 'l', 'd'};
     fixtures::WriteFile(dir / "t.jpg", old);
-    const Bytes source = fixtures::Write(c.spec);
+    const Bytes source = fixtures::Write(c.recipe);
     fixtures::ImagePtr image = fixtures::OpenBytes(source);
     ASSERT_TRUE(image);
-    const Bitmap bitmap{c.spec.width, c.spec.height,
-                        Bytes(size_t(c.spec.width) * c.spec.height * 3, 99)};
+    const Bitmap bitmap{c.recipe.width, c.recipe.height,
+                        Bytes(size_t(c.recipe.width) * c.recipe.height * 3, 99)};
     TesselSaveOptions options = OptionsFor(bitmap, 90, true);
     options.iThumbnailMode = 2;  // a new thumbnail comes from the bitmap
     EXPECT_EQ(image->Save(fixtures::U16(dir / "t.jpg").c_str(), &options), c.ok ? 1 : 0);
@@ -274,8 +274,8 @@ TEST(ReencodeWriter, SaveWritesOrLeavesTheTargetAlone) {
     }
     fixtures::Decoded d;
     ASSERT_TRUE(fixtures::Decode(written, JCS_RGB, JDCT_ISLOW, true, &d));
-    EXPECT_EQ(d.width, c.spec.width);
-    EXPECT_EQ(d.height, c.spec.height);
+    EXPECT_EQ(d.width, c.recipe.width);
+    EXPECT_EQ(d.height, c.recipe.height);
     for (uint8_t v : d.pixels) ASSERT_NEAR(v, 99, 2);
   }
 }

@@ -105,10 +105,10 @@ void ExpectMatchesLibjpeg(const Bytes& jpeg) {
   EXPECT_TRUE(actual == expected) << FirstDifference(actual, expected, image->GetWidth());
 }
 
-std::vector<Spec> OracleKinds() {
-  std::vector<Spec> kinds = StandardKinds();
-  const auto add = [&](Spec s) {
-    const auto same = [&](const Spec& k) { return k.Name() == s.Name(); };
+std::vector<Recipe> OracleKinds() {
+  std::vector<Recipe> kinds = StandardKinds();
+  const auto add = [&](Recipe s) {
+    const auto same = [&](const Recipe& k) { return k.Name() == s.Name(); };
     if (std::none_of(kinds.begin(), kinds.end(), same)) kinds.push_back(std::move(s));
   };
   for (const char* sampling : {"444", "422", "440", "420", "411"}) {
@@ -123,7 +123,7 @@ std::vector<Spec> OracleKinds() {
   // Layouts beyond factors of 2, and chroma components that differ from each other.
   const auto layout = [&](int w, int h, std::vector<std::pair<int, int>> sampling,
                           Space space = Space::kYCbCr) {
-    Spec s = Make(w, h, "", space);
+    Recipe s = Make(w, h, "", space);
     s.sampling = std::move(sampling);
     add(s);
   };
@@ -140,7 +140,7 @@ std::vector<Spec> OracleKinds() {
   return kinds;
 }
 
-class RenderOracle : public ::testing::TestWithParam<Spec> {};
+class RenderOracle : public ::testing::TestWithParam<Recipe> {};
 
 TEST_P(RenderOracle, EqualsLibjpegIslowWithoutFancyUpsampling) {
   ExpectMatchesLibjpeg(Write(GetParam()));

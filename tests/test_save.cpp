@@ -25,16 +25,16 @@ const TesselSaveOptions kDefaults = TSL_SAVE_OPTIONS_DEFAULT;
 CDllImage* Internal(ITessel* image) { return static_cast<CDllImage*>(image); }
 
 Bytes Sample() {
-  Spec spec = Make(64, 48, "420");
-  spec.markers = {{JPEG_COM, {'c'}}, {JPEG_APP0 + 2, Bytes(40, 9)}};
-  return Write(spec);
+  Recipe recipe = Make(64, 48, "420");
+  recipe.markers = {{JPEG_COM, {'c'}}, {JPEG_APP0 + 2, Bytes(40, 9)}};
+  return Write(recipe);
 }
 
 // Another image, so that a replaced target is told from an untouched one.
 Bytes OldContent() {
-  Spec spec = Make(24, 24, "444");
-  spec.seed = 99;
-  return Write(spec);
+  Recipe recipe = Make(24, 24, "444");
+  recipe.seed = 99;
+  return Write(recipe);
 }
 
 mode_t Mode(const fs::path& path) {
@@ -44,12 +44,12 @@ mode_t Mode(const fs::path& path) {
 }
 
 TEST(SaveToMemory, ExactSizeHoldsWhatSaveWritesAndOneByteLessFails) {
-  const Spec kinds[] = {Make(64, 48, "420"), Make(33, 17, "gray", Space::kGray),
-                        Make(19, 11, "", Space::kCMYK)};
-  for (Spec spec : kinds) {
-    SCOPED_TRACE(spec.Name());
-    spec.markers = {{JPEG_COM, {'x', 'y'}}};
-    ImagePtr image = OpenBytes(Write(spec));
+  const Recipe kinds[] = {Make(64, 48, "420"), Make(33, 17, "gray", Space::kGray),
+                          Make(19, 11, "", Space::kCMYK)};
+  for (Recipe recipe : kinds) {
+    SCOPED_TRACE(recipe.Name());
+    recipe.markers = {{JPEG_COM, {'x', 'y'}}};
+    ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     const int32_t size = image->GetFileSize();
     ASSERT_GT(size, 0);

@@ -308,33 +308,33 @@ namespace {
 // Without a bitmap the thumbnail is made from the store, decoded one MCU row at a time: the
 // same stream as from the bitmap GetBitmap renders. With a bitmap, the bitmap is what shows.
 TEST(ThumbnailEncoder, StoreGivesWhatTheRenderedBitmapGives) {
-  const fixtures::Spec specs[] = {
+  const fixtures::Recipe specs[] = {
       fixtures::Make(37, 29, "420"),
       fixtures::Make(300, 200, "422"),
       fixtures::Make(161, 97, "gray", fixtures::Space::kGray),
       fixtures::Make(90, 250, "444"),
       fixtures::Make(640, 480, "420"),
   };
-  for (const fixtures::Spec& spec : specs) {
-    SCOPED_TRACE(spec.Name());
-    fixtures::ImagePtr image = fixtures::OpenBytes(fixtures::Write(spec));
+  for (const fixtures::Recipe& recipe : specs) {
+    SCOPED_TRACE(recipe.Name());
+    fixtures::ImagePtr image = fixtures::OpenBytes(fixtures::Write(recipe));
     ASSERT_TRUE(image);
-    Bytes rendered(size_t(spec.width) * spec.height * 3);
-    ASSERT_TRUE(image->GetBitmap(rendered.data(), spec.width * 3, 0));
+    Bytes rendered(size_t(recipe.width) * recipe.height * 3);
+    ASSERT_TRUE(image->GetBitmap(rendered.data(), recipe.width * 3, 0));
     for (int32_t requested : {32, 160}) {
       TesselSaveOptions fromStore = TSL_SAVE_OPTIONS_DEFAULT;
       fromStore.iThumbnailMode = 2;
       fromStore.iThumbnailSize = requested;
       const EncodedThumbnail a = MakeThumbnail(Object(image), fromStore);
       const EncodedThumbnail b =
-          MakeThumbnail(Object(image), WithBitmap(rendered, spec.width * 3, requested));
+          MakeThumbnail(Object(image), WithBitmap(rendered, recipe.width * 3, requested));
       ASSERT_NE(a.bytes, nullptr) << requested;
       ASSERT_NE(b.bytes, nullptr) << requested;
       ASSERT_EQ(a.length, b.length) << requested;
       EXPECT_EQ(0, std::memcmp(a.bytes.get(), b.bytes.get(), size_t(a.length))) << requested;
       const EncodedThumbnail other = MakeThumbnail(
           Object(image),
-          WithBitmap(Uniform(spec.width, spec.height, 0, 0, 255), spec.width * 3, requested));
+          WithBitmap(Uniform(recipe.width, recipe.height, 0, 0, 255), recipe.width * 3, requested));
       ASSERT_NE(other.bytes, nullptr);
       EXPECT_TRUE(other.length != a.length ||
                   std::memcmp(other.bytes.get(), a.bytes.get(), size_t(a.length)) != 0);

@@ -39,22 +39,22 @@ std::vector<NamedEdit> AllEdits() {
   };
 }
 
-std::vector<Spec> UndoFixtures() {
-  std::vector<Spec> specs = {Make(17, 9, "420"),
-                             Make(64, 32, "420"),
-                             Make(37, 11, "411"),
-                             Make(33, 17, "422"),
-                             Make(17, 33, "440"),
-                             Make(17, 9, "444"),
-                             Make(33, 17, "gray", Space::kGray),
-                             Make(19, 11, "", Space::kCMYK)};
-  Spec progressive = Make(40, 30, "420");
+std::vector<Recipe> UndoFixtures() {
+  std::vector<Recipe> specs = {Make(17, 9, "420"),
+                               Make(64, 32, "420"),
+                               Make(37, 11, "411"),
+                               Make(33, 17, "422"),
+                               Make(17, 33, "440"),
+                               Make(17, 9, "444"),
+                               Make(33, 17, "gray", Space::kGray),
+                               Make(19, 11, "", Space::kCMYK)};
+  Recipe progressive = Make(40, 30, "420");
   progressive.progressive = true;
   specs.push_back(progressive);
   return specs;
 }
 
-class EveryEdit : public ::testing::TestWithParam<Spec> {};
+class EveryEdit : public ::testing::TestWithParam<Recipe> {};
 
 // Each edit followed by Undo gives back the store, size, factors, block counts and tables, and
 // the undo reads exactly the byte counts the edit wrote, in the same order.
@@ -131,11 +131,11 @@ TEST(RandomSequences, UndoneStepByStepRestoreEveryEarlierState) {
       return std::uniform_int_distribution<int>(lo, hi)(rng);
     };
     const std::string sampling = samplings[pick(0, static_cast<int>(samplings.size()) - 1)];
-    Spec spec =
+    Recipe recipe =
         Make(pick(1, 70), pick(1, 70), sampling, sampling == "gray" ? Space::kGray : Space::kYCbCr);
-    spec.seed = seed;
-    SCOPED_TRACE("seed " + std::to_string(seed) + " " + spec.Name());
-    ImagePtr image = OpenBytes(Write(spec));
+    recipe.seed = seed;
+    SCOPED_TRACE("seed " + std::to_string(seed) + " " + recipe.Name());
+    ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     LoggingStore store;
     image->SetUndoStore(&store);
@@ -292,7 +292,7 @@ TEST(UndoFramework, CloseAndReopenDiscardHistory) {
 // A store that cannot give its bytes back: Undo still succeeds and drops the action, the image
 // gets its geometry back, and what could not be read is zero rather than left over.
 TEST(UndoFramework, FailingReadsUndoWithZerosWhereBytesAreMissing) {
-  const Spec spec = Make(17, 25, "420");
+  const Recipe recipe = Make(17, 25, "420");
   const std::vector<NamedEdit> edits = {
       {"FlipH", [](ITessel* i) { return i->FlipH(0); }},
       {"RotateRight", [](ITessel* i) { return i->RotateRight(0); }},
@@ -301,7 +301,7 @@ TEST(UndoFramework, FailingReadsUndoWithZerosWhereBytesAreMissing) {
   };
   for (const NamedEdit& edit : edits) {
     SCOPED_TRACE(edit.name);
-    ImagePtr image = OpenBytes(Write(spec));
+    ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     LoggingStore store;
     image->SetUndoStore(&store);

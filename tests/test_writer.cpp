@@ -110,7 +110,7 @@ void ExpectLosslessRoundTrip(const Bytes& in) {
   EXPECT_TRUE(db.pixels == da.pixels) << "decoded pixels differ";
 }
 
-class WriterKind : public ::testing::TestWithParam<Spec> {};
+class WriterKind : public ::testing::TestWithParam<Recipe> {};
 
 TEST_P(WriterKind, RoundTripKeepsEveryCoefficientAndPixel) {
   ExpectLosslessRoundTrip(Write(GetParam()));
@@ -119,7 +119,7 @@ TEST_P(WriterKind, RoundTripKeepsEveryCoefficientAndPixel) {
 // With bOptimize clear the library's standard tables are written: the same DHT segments as a
 // sequential stream that libjpeg wrote with them.
 TEST_P(WriterKind, StandardHuffmanTablesUnlessOptimizing) {
-  Spec plain = GetParam();
+  Recipe plain = GetParam();
   plain.progressive = false;
   plain.arithmetic = false;
   plain.optimize = false;
@@ -199,9 +199,9 @@ TEST(WriterCorpus, EveryReadableFileRoundTrips) {
 // The kept markers follow SOI and the library's JFIF (or Adobe) segment and precede every
 // table and the frame.
 TEST(Writer, MarkersStandAfterTheFileHeaderAndBeforeTheTables) {
-  Spec spec = Make(17, 9, "420");
-  spec.markers = {{JPEG_COM, {'h', 'i'}}, {JPEG_APP0 + 2, Bytes(70, 3)}, {JPEG_APP0 + 15, {1}}};
-  const Bytes in = Write(spec);
+  Recipe recipe = Make(17, 9, "420");
+  recipe.markers = {{JPEG_COM, {'h', 'i'}}, {JPEG_APP0 + 2, Bytes(70, 3)}, {JPEG_APP0 + 15, {1}}};
+  const Bytes in = Write(recipe);
   ImagePtr image = OpenBytes(in);
   ASSERT_TRUE(image);
   const Bytes out = SaveBytes(image.get());
@@ -227,15 +227,15 @@ TEST(Writer, MarkersStandAfterTheFileHeaderAndBeforeTheTables) {
 // components for YCbCr.
 TEST(Writer, NoJfifSegmentForRgbOrCmyk) {
   for (Space space : {Space::kRGB, Space::kCMYK, Space::kYCCK}) {
-    Spec spec = Make(16, 8, "", space);
-    if (space == Space::kRGB) spec.sampling = Sampling("444");
-    ImagePtr image = OpenBytes(Write(spec));
+    Recipe recipe = Make(16, 8, "", space);
+    if (space == Space::kRGB) recipe.sampling = Sampling("444");
+    ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     const Bytes out = SaveBytes(image.get());
     ASSERT_FALSE(out.empty());
     for (const Bytes& app0 : Payloads(Segments(out), JPEG_APP0)) {
       EXPECT_FALSE(app0.size() >= 5 && std::equal(app0.begin(), app0.begin() + 5, "JFIF"))
-          << spec.Name();
+          << recipe.Name();
     }
   }
 }

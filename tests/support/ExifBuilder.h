@@ -130,53 +130,53 @@ inline void WriteDirectory(Bytes& out, uint32_t at, const std::vector<TiffEntry>
 
 }  // namespace detail
 
-// The TIFF data that `spec` describes (without "Exif\0\0"), and where its parts went.
-inline Bytes BuildTiff(const ExifSpec& spec, ExifLayout* layout = nullptr) {
+// The TIFF data that `recipe` describes (without "Exif\0\0"), and where its parts went.
+inline Bytes BuildTiff(const ExifSpec& recipe, ExifLayout* layout = nullptr) {
   using namespace detail;
-  std::vector<TiffEntry> ifd0 = spec.ifd0, ifd1 = spec.ifd1.value_or(std::vector<TiffEntry>());
-  if (spec.exif) ifd0.push_back(Long(0x8769, 0));
-  if (spec.gps) ifd0.push_back(Long(0x8825, 0));
-  if (spec.ifd1 && !spec.thumbnail.empty()) {
+  std::vector<TiffEntry> ifd0 = recipe.ifd0, ifd1 = recipe.ifd1.value_or(std::vector<TiffEntry>());
+  if (recipe.exif) ifd0.push_back(Long(0x8769, 0));
+  if (recipe.gps) ifd0.push_back(Long(0x8825, 0));
+  if (recipe.ifd1 && !recipe.thumbnail.empty()) {
     ifd1.push_back(Long(0x0201, 0));
-    ifd1.push_back(Long(0x0202, static_cast<uint32_t>(spec.thumbnail.size())));
+    ifd1.push_back(Long(0x0202, static_cast<uint32_t>(recipe.thumbnail.size())));
   }
   ExifLayout l;
   l.ifd0 = 8;
   uint32_t next = l.ifd0 + DirectorySize(ifd0);
-  if (spec.exif) {
+  if (recipe.exif) {
     l.exif = next;
-    next += DirectorySize(*spec.exif);
+    next += DirectorySize(*recipe.exif);
   }
-  if (spec.gps) {
+  if (recipe.gps) {
     l.gps = next;
-    next += DirectorySize(*spec.gps);
+    next += DirectorySize(*recipe.gps);
   }
-  if (spec.ifd1) {
+  if (recipe.ifd1) {
     l.ifd1 = next;
     next += DirectorySize(ifd1);
     l.thumbnail = next;
-    next += static_cast<uint32_t>(spec.thumbnail.size());
+    next += static_cast<uint32_t>(recipe.thumbnail.size());
   }
   l.end = next;
   for (TiffEntry& e : ifd0) {
-    if (e.tag == 0x8769 && spec.exif) e.numbers = {l.exif};
-    if (e.tag == 0x8825 && spec.gps) e.numbers = {l.gps};
+    if (e.tag == 0x8769 && recipe.exif) e.numbers = {l.exif};
+    if (e.tag == 0x8825 && recipe.gps) e.numbers = {l.gps};
   }
   for (TiffEntry& e : ifd1) {
-    if (e.tag == 0x0201 && !spec.thumbnail.empty()) e.numbers = {l.thumbnail};
+    if (e.tag == 0x0201 && !recipe.thumbnail.empty()) e.numbers = {l.thumbnail};
   }
   l.link = l.ifd0 + 2 + 12 * static_cast<uint32_t>(ifd0.size());
 
   Bytes out(l.end, 0);
-  out[0] = out[1] = spec.bigEndian ? 'M' : 'I';
-  Put(out, 2, 42, 2, spec.bigEndian);
-  Put(out, 4, l.ifd0, 4, spec.bigEndian);
-  WriteDirectory(out, l.ifd0, ifd0, l.ifd1, spec.bigEndian);
-  if (spec.exif) WriteDirectory(out, l.exif, *spec.exif, 0, spec.bigEndian);
-  if (spec.gps) WriteDirectory(out, l.gps, *spec.gps, 0, spec.bigEndian);
-  if (spec.ifd1) {
-    WriteDirectory(out, l.ifd1, ifd1, 0, spec.bigEndian);
-    std::copy(spec.thumbnail.begin(), spec.thumbnail.end(), out.begin() + l.thumbnail);
+  out[0] = out[1] = recipe.bigEndian ? 'M' : 'I';
+  Put(out, 2, 42, 2, recipe.bigEndian);
+  Put(out, 4, l.ifd0, 4, recipe.bigEndian);
+  WriteDirectory(out, l.ifd0, ifd0, l.ifd1, recipe.bigEndian);
+  if (recipe.exif) WriteDirectory(out, l.exif, *recipe.exif, 0, recipe.bigEndian);
+  if (recipe.gps) WriteDirectory(out, l.gps, *recipe.gps, 0, recipe.bigEndian);
+  if (recipe.ifd1) {
+    WriteDirectory(out, l.ifd1, ifd1, 0, recipe.bigEndian);
+    std::copy(recipe.thumbnail.begin(), recipe.thumbnail.end(), out.begin() + l.thumbnail);
   }
   if (layout != nullptr) *layout = l;
   return out;
@@ -190,8 +190,8 @@ inline Bytes ExifPayload(const Bytes& tiff) {
   std::copy(tiff.begin(), tiff.end(), payload.begin() + sizeof kHeader);
   return payload;
 }
-inline Bytes ExifPayload(const ExifSpec& spec, ExifLayout* layout = nullptr) {
-  return ExifPayload(BuildTiff(spec, layout));
+inline Bytes ExifPayload(const ExifSpec& recipe, ExifLayout* layout = nullptr) {
+  return ExifPayload(BuildTiff(recipe, layout));
 }
 
 // A list of saved markers as the JPEG library hands it over, built from owned payloads.

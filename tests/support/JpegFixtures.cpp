@@ -88,7 +88,7 @@ const char* SpaceName(Space space) {
 }
 
 // Configures and runs the compressor. Returns false on a library error.
-bool Compress(const Spec& spec, const Bytes& pixels, unsigned char** out, unsigned long* size) {
+bool Compress(const Recipe& recipe, const Bytes& pixels, unsigned char** out, unsigned long* size) {
   Errors errors;
   jpeg_compress_struct cinfo{};
   cinfo.err = Prepare(errors);
@@ -98,29 +98,29 @@ bool Compress(const Spec& spec, const Bytes& pixels, unsigned char** out, unsign
   }
   jpeg_create_compress(&cinfo);
   jpeg_mem_dest(&cinfo, out, size);
-  cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-  cinfo.image_height = static_cast<JDIMENSION>(spec.height);
-  cinfo.input_components = InputComponents(spec.space);
-  cinfo.in_color_space = InputSpace(spec.space);
+  cinfo.image_width = static_cast<JDIMENSION>(recipe.width);
+  cinfo.image_height = static_cast<JDIMENSION>(recipe.height);
+  cinfo.input_components = InputComponents(recipe.space);
+  cinfo.in_color_space = InputSpace(recipe.space);
   jpeg_set_defaults(&cinfo);
-  jpeg_set_colorspace(&cinfo, JpegSpace(spec.space));
-  if (!spec.sampling.empty()) {
-    for (int c = 0; c < cinfo.num_components && c < static_cast<int>(spec.sampling.size()); ++c) {
-      cinfo.comp_info[c].h_samp_factor = spec.sampling[c].first;
-      cinfo.comp_info[c].v_samp_factor = spec.sampling[c].second;
+  jpeg_set_colorspace(&cinfo, JpegSpace(recipe.space));
+  if (!recipe.sampling.empty()) {
+    for (int c = 0; c < cinfo.num_components && c < static_cast<int>(recipe.sampling.size()); ++c) {
+      cinfo.comp_info[c].h_samp_factor = recipe.sampling[c].first;
+      cinfo.comp_info[c].v_samp_factor = recipe.sampling[c].second;
     }
   }
-  jpeg_set_quality(&cinfo, spec.quality, TRUE);
-  if (spec.progressive) jpeg_simple_progression(&cinfo);
-  cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
-  cinfo.optimize_coding = spec.optimize ? TRUE : FALSE;
-  cinfo.restart_interval = static_cast<unsigned int>(spec.restartInterval);
-  if (!spec.writeJfif) cinfo.write_JFIF_header = FALSE;
+  jpeg_set_quality(&cinfo, recipe.quality, TRUE);
+  if (recipe.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = recipe.arithmetic ? TRUE : FALSE;
+  cinfo.optimize_coding = recipe.optimize ? TRUE : FALSE;
+  cinfo.restart_interval = static_cast<unsigned int>(recipe.restartInterval);
+  if (!recipe.writeJfif) cinfo.write_JFIF_header = FALSE;
   jpeg_start_compress(&cinfo, TRUE);
-  for (const Marker& m : spec.markers) {
+  for (const Marker& m : recipe.markers) {
     jpeg_write_marker(&cinfo, m.code, m.payload.data(), static_cast<unsigned>(m.payload.size()));
   }
-  const size_t rowBytes = static_cast<size_t>(spec.width) * cinfo.input_components;
+  const size_t rowBytes = static_cast<size_t>(recipe.width) * cinfo.input_components;
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + cinfo.next_scanline * rowBytes);
     jpeg_write_scanlines(&cinfo, &row, 1);
@@ -132,7 +132,7 @@ bool Compress(const Spec& spec, const Bytes& pixels, unsigned char** out, unsign
 
 }  // namespace
 
-std::string Spec::Name() const {
+std::string Recipe::Name() const {
   std::string name = SpaceName(space);
   for (const auto& [h, v] : sampling) name += "_" + std::to_string(h) + std::to_string(v);
   name += "_" + std::to_string(width) + "x" + std::to_string(height);
@@ -154,22 +154,22 @@ std::vector<std::pair<int, int>> Sampling(const std::string& name) {
   return {};
 }
 
-Spec Make(int width, int height, const std::string& sampling, Space space) {
-  Spec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.space = space;
-  spec.sampling = Sampling(sampling);
-  return spec;
+Recipe Make(int width, int height, const std::string& sampling, Space space) {
+  Recipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.space = space;
+  recipe.sampling = Sampling(sampling);
+  return recipe;
 }
 
-Bytes Pixels(const Spec& spec) {
-  const int components = InputComponents(spec.space);
-  Bytes pixels(static_cast<size_t>(spec.width) * spec.height * components);
-  uint32_t state = spec.seed * 2654435761u + 12345u;
+Bytes Pixels(const Recipe& recipe) {
+  const int components = InputComponents(recipe.space);
+  Bytes pixels(static_cast<size_t>(recipe.width) * recipe.height * components);
+  uint32_t state = recipe.seed * 2654435761u + 12345u;
   size_t i = 0;
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
+  for (int y = 0; y < recipe.height; ++y) {
+    for (int x = 0; x < recipe.width; ++x) {
       for (int c = 0; c < components; ++c) {
         state = state * 1664525u + 1013904223u;
         const int noise = static_cast<int>((state >> 24) % 41) - 20;
@@ -183,12 +183,12 @@ Bytes Pixels(const Spec& spec) {
   return pixels;
 }
 
-Bytes Write(const Spec& spec) {
-  const Bytes pixels = Pixels(spec);
+Bytes Write(const Recipe& recipe) {
+  const Bytes pixels = Pixels(recipe);
   unsigned char* out = nullptr;
   unsigned long size = 0;
-  if (!Compress(spec, pixels, &out, &size)) {
-    std::fprintf(stderr, "fixture %s could not be written\n", spec.Name().c_str());
+  if (!Compress(recipe, pixels, &out, &size)) {
+    std::fprintf(stderr, "fixture %s could not be written\n", recipe.Name().c_str());
     std::abort();
   }
   Bytes bytes(out, out + size);
@@ -363,9 +363,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<Spec> StandardKinds() {
-  std::vector<Spec> kinds;
-  const auto add = [&](Spec s) { kinds.push_back(std::move(s)); };
+std::vector<Recipe> StandardKinds() {
+  std::vector<Recipe> kinds;
+  const auto add = [&](Recipe s) { kinds.push_back(std::move(s)); };
   add(Make(8, 8, "gray", Space::kGray));
   add(Make(1, 1, "gray", Space::kGray));
   add(Make(33, 17, "gray", Space::kGray));
@@ -380,20 +380,20 @@ std::vector<Spec> StandardKinds() {
   add(Make(21, 13, "444", Space::kRGB));
   add(Make(19, 11, "", Space::kCMYK));
   add(Make(19, 11, "", Space::kYCCK));
-  Spec progressive = Make(40, 30, "420");
+  Recipe progressive = Make(40, 30, "420");
   progressive.progressive = true;
   add(progressive);
-  Spec restart = Make(40, 30, "420");
+  Recipe restart = Make(40, 30, "420");
   restart.restartInterval = 1;
   add(restart);
-  Spec arithmetic = Make(40, 30, "422");
+  Recipe arithmetic = Make(40, 30, "422");
   arithmetic.arithmetic = true;
   add(arithmetic);
-  Spec arithmeticProgressive = Make(23, 19, "444");
+  Recipe arithmeticProgressive = Make(23, 19, "444");
   arithmeticProgressive.arithmetic = true;
   arithmeticProgressive.progressive = true;
   add(arithmeticProgressive);
-  Spec withMarkers = Make(17, 9, "420");
+  Recipe withMarkers = Make(17, 9, "420");
   withMarkers.markers = {{JPEG_COM, {'h', 'e', 'l', 'l', 'o'}},
                          {JPEG_APP0 + 1, {'X', 'M', 'P', 0, 1, 2}},
                          {JPEG_APP0 + 2, Bytes(300, 7)},

@@ -26,7 +26,7 @@ struct Marker {
 
 // What to write. The pixels are a deterministic pattern (gradients plus seeded noise), so
 // every block has AC content.
-struct Spec {
+struct Recipe {
   int width = 16;
   int height = 16;
   Space space = Space::kYCbCr;
@@ -45,20 +45,20 @@ struct Spec {
 };
 
 // Test parameters print as their names.
-inline void PrintTo(const Spec& spec, std::ostream* os) { *os << spec.Name(); }
+inline void PrintTo(const Recipe& recipe, std::ostream* os) { *os << recipe.Name(); }
 
 // Sampling shorthands: "444", "422", "440", "420", "411", and "gray".
 std::vector<std::pair<int, int>> Sampling(const std::string& name);
 
 // A fixture with the given size, sampling name (as Sampling) and colour space.
-Spec Make(int width, int height, const std::string& sampling, Space space = Space::kYCbCr);
+Recipe Make(int width, int height, const std::string& sampling, Space space = Space::kYCbCr);
 
 // Writes the fixture. Aborts the test program on a library error (fixtures are always valid).
-Bytes Write(const Spec& spec);
+Bytes Write(const Recipe& recipe);
 
 // The pixel pattern of a fixture: width x height x components bytes, in the input colour
 // space (gray, RGB or CMYK).
-Bytes Pixels(const Spec& spec);
+Bytes Pixels(const Recipe& recipe);
 
 // The quantized coefficients of a stream as libjpeg reads them, per component.
 struct Component {
@@ -120,6 +120,6 @@ class TempDir {
 // The fixture kinds every reader and writer test runs over: each sampling, each colour space,
 // progressive, restart intervals, arithmetic coding, with markers, at sizes that are and are
 // not multiples of the MCU.
-std::vector<Spec> StandardKinds();
+std::vector<Recipe> StandardKinds();
 
 }  // namespace fixtures

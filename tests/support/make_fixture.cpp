@@ -14,41 +14,41 @@ int main(int argc, char** argv) {
                  "[ycc|gray|rgb|cmyk|ycck] [progressive] [arithmetic] [restart] [q=N]\n");
     return 2;
   }
-  fixtures::Spec spec = fixtures::Make(227, 149, "420");
+  fixtures::Recipe recipe = fixtures::Make(227, 149, "420");
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     int w = 0, h = 0;
     if (std::sscanf(arg.c_str(), "%dx%d", &w, &h) == 2 && w > 0 && h > 0) {
-      spec.width = w;
-      spec.height = h;
+      recipe.width = w;
+      recipe.height = h;
     } else if (arg == "gray") {
-      spec.space = fixtures::Space::kGray;
+      recipe.space = fixtures::Space::kGray;
     } else if (!fixtures::Sampling(arg).empty()) {
-      spec.sampling = fixtures::Sampling(arg);
+      recipe.sampling = fixtures::Sampling(arg);
     } else if (arg == "ycc") {
-      spec.space = fixtures::Space::kYCbCr;
+      recipe.space = fixtures::Space::kYCbCr;
     } else if (arg == "rgb") {
-      spec.space = fixtures::Space::kRGB;
+      recipe.space = fixtures::Space::kRGB;
     } else if (arg == "cmyk" || arg == "ycck") {
-      spec.space = arg == "cmyk" ? fixtures::Space::kCMYK : fixtures::Space::kYCCK;
-      spec.sampling.clear();
+      recipe.space = arg == "cmyk" ? fixtures::Space::kCMYK : fixtures::Space::kYCCK;
+      recipe.sampling.clear();
     } else if (arg == "progressive") {
-      spec.progressive = true;
+      recipe.progressive = true;
     } else if (arg == "arithmetic") {
-      spec.arithmetic = true;
+      recipe.arithmetic = true;
     } else if (arg == "restart") {
-      spec.restartInterval = 1;
+      recipe.restartInterval = 1;
     } else if (arg.rfind("q=", 0) == 0) {
-      spec.quality = std::atoi(arg.c_str() + 2);
+      recipe.quality = std::atoi(arg.c_str() + 2);
     } else {
       std::fprintf(stderr, "make_fixture: unknown argument %s\n", arg.c_str());
       return 2;
     }
   }
-  if (spec.space == fixtures::Space::kGray) spec.sampling = fixtures::Sampling("gray");
-  if (spec.space == fixtures::Space::kRGB && spec.sampling.size() != 3) {
-    spec.sampling = fixtures::Sampling("444");
+  if (recipe.space == fixtures::Space::kGray) recipe.sampling = fixtures::Sampling("gray");
+  if (recipe.space == fixtures::Space::kRGB && recipe.sampling.size() != 3) {
+    recipe.sampling = fixtures::Sampling("444");
   }
-  fixtures::WriteFile(argv[1], fixtures::Write(spec));
+  fixtures::WriteFile(argv[1], fixtures::Write(recipe));
   return 0;
 }
