@@ -91,6 +91,9 @@ TEST_P(SaveByteOrder, OrientationDimensionsAndThumbnailModes) {
   reread = NewImage();
   ASSERT_TRUE(reread->Open(U16(renewed).c_str(), 1));
   EXPECT_EQ(reread->GetOrientation(), 6);
+  // The new thumbnail of the 40x24 image at size 32 is 32x19.
+  EXPECT_EQ(reread->GetExifThumbnailSize().wWidth, 32);
+  EXPECT_EQ(reread->GetExifThumbnailSize().wHeight, 19);
 
   if (!HaveExifTool()) return;
   const std::string values = RunExifTool(
@@ -101,6 +104,14 @@ TEST_P(SaveByteOrder, OrientationDimensionsAndThumbnailModes) {
   ASSERT_NE(x, std::string::npos) << verbose;
   EXPECT_NE(verbose.find("int32u[1]", x), std::string::npos);
   EXPECT_EQ(RunExifTool({"-s3", "-IFD1:all", "-ThumbnailImage", stripped.string()}), "");
+  // exiftool finds the new thumbnail where the rebuilt IFD1 says it is, and reads its size.
+  const std::string thumb = RunExifTool({"-b", "-ThumbnailImage", renewed.string()});
+  ASSERT_GT(thumb.size(), 2u);
+  EXPECT_EQ(static_cast<uint8_t>(thumb[0]), 0xFF);
+  EXPECT_EQ(static_cast<uint8_t>(thumb[1]), 0xD8);
+  TempDir thumbDir;
+  WriteFile(thumbDir / "t.jpg", Bytes(thumb.begin(), thumb.end()));
+  EXPECT_EQ(RunExifTool({"-s3", "-ImageSize", (thumbDir / "t.jpg").string()}), "32x19\n");
   const std::map<std::string, std::vector<std::string>> issues =
       ValidationIssuesOf({kept, stripped});
   for (const std::string& issue : issues.at(stripped.string())) {
