@@ -223,3 +223,34 @@ TEST(ExifSave, RebuildKeepsEveryDirectoryWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// Re-encoding after an edit writes the edited size, and the Exif pixel dimensions follow it.
+TEST(ExifSave, ReencodingAfterCropAndRotationWritesTheNewSize) {
+  ImagePtr image = OpenBytes(Photo(false, 48, 40));
+  ASSERT_TRUE(image);
+  ASSERT_TRUE(image->Crop(0, 0, 33, 20));  // 33x20
+  ASSERT_TRUE(image->RotateRight(1));      // 32x33: the partial MCU row is kept whole
+  const int32_t width = image->GetWidth(), height = image->GetHeight();
+  ASSERT_EQ(width, 32);
+  ASSERT_EQ(height, 33);
+  std::vector<uint8_t> bitmap(static_cast<size_t>(width) * height * 3);
+  ASSERT_TRUE(image->GetBitmap(bitmap.data(), width * 3, 0));
+  TesselSaveOptions o = Options(1);
+  o.iMode = 1;
+  o.pBitmap = bitmap.data();
+  o.iStride = width * 3;
+  TempDir dir;
+  const auto path = dir / "reencoded.jpg";
+  ASSERT_TRUE(image->Save(U16(path).c_str(), &o));
+  ImagePtr reread = NewImage();
+  ASSERT_TRUE(reread->Open(U16(path).c_str(), 1));
+  EXPECT_EQ(reread->GetWidth(), width);
+  EXPECT_EQ(reread->GetHeight(), height);
+  if (!HaveExifTool()) return;
+  EXPECT_EQ(RunExifTool({"-n", "-s3", "-ExifImageWidth", "-ExifImageHeight", path.string()}),
+            "32\n33\n");
+}
+
+}  // namespace
