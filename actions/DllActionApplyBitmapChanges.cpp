@@ -29,29 +29,13 @@ struct Geometry {
   int64_t RowBytes() const { return 3 * columns * mcuW; }  // one row of the row buffer
 };
 
-// Components the colour space's converter turns pixels into.
-int ComponentsConverted(int colourSpace) {
-  switch (colourSpace) {
-    case JCS_GRAYSCALE:
-      return 1;
-    case JCS_RGB:
-    case JCS_YCbCr:
-      return 3;
-    case JCS_CMYK:
-    case JCS_YCCK:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 // What the forward path handles: whatever DecodeRect shows, with MCUs of at most 2 x 2 blocks
 // (LoadMCU's sample area holds four blocks per component), and no component the converter
 // leaves out: re-encoding one from nothing would wipe it.
 bool CanEncode(const CDCT& dct, const jpeg_decompress_struct& info) {
   return dct.CanDecode() && info.max_h_samp_factor <= kMaxEncodeFactor &&
          info.max_v_samp_factor <= kMaxEncodeFactor &&
-         info.num_components == ComponentsConverted(info.jpeg_color_space);
+         info.num_components == ConverterComponents(info.jpeg_color_space);
 }
 
 // False when the store does not hold what the header describes.

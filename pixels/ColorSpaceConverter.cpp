@@ -77,3 +77,18 @@ SampleGrid::SampleGrid(const jpeg_decompress_struct& info, int components) {
     }
   }
 }
+
+int ConverterComponents(int colourSpace) {
+  switch (colourSpace) {
+    case JCS_GRAYSCALE:
+      return 1;
+    case JCS_RGB:
+    case JCS_YCbCr:
+      return 3;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      return 4;
+    default:
+      return 0;
+  }
+}

@@ -51,6 +51,10 @@ class SampleGrid {
   int16_t columns_[kMaxComponents][kMaxMcuSide];
 };
 
+// Components the converter of a colour space (the library's code) reads and writes: 1 for
+// grayscale, 3 for RGB and YCbCr, 4 for CMYK and YCCK, 0 for a space without a converter.
+int ConverterComponents(int colourSpace);
+
 // ToPixels by the general rule for a converter that reads `Components` components; `pixel`
 // turns the samples s[0..Components-1] into the three bytes at out.
 template <int Components, typename Pixel>

@@ -71,22 +71,6 @@ int32_t ComputeSamplingCode(const jpeg_decompress_struct& info) {
   return code;
 }
 
-// Components a colour space's converter reads.
-int ComponentsUsed(int colourSpace) {
-  switch (colourSpace) {
-    case JCS_GRAYSCALE:
-      return 1;
-    case JCS_RGB:
-    case JCS_YCbCr:
-      return 3;
-    case JCS_CMYK:
-    case JCS_YCCK:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 // Where one component's blocks sit in the store.
 struct Section {
   int h, v;
@@ -144,7 +128,7 @@ CDCT::CDCT(jpeg_decompress_struct* info)
 
 bool CDCT::CanDecode() const {
   const jpeg_decompress_struct& info = *m_pInfo;
-  const int used = ComponentsUsed(info.jpeg_color_space);
+  const int used = ConverterComponents(info.jpeg_color_space);
   if (used == 0 || info.num_components < used || info.num_components > kMaxComponents ||
       !FactorsWithin(info.max_h_samp_factor, info.max_v_samp_factor, kMaxDecodeFactor)) {
     return false;
