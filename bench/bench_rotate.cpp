@@ -10,23 +10,12 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchSamples.h"
 #include "tests/support/TesselTest.h"
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-
-// The generated file, written once per process.
-const std::filesystem::path& SampleFile() {
-  static fixtures::TempDir dir;
-  static const std::filesystem::path path = [] {
-    const std::filesystem::path p = dir / "24mp.jpg";
-    fixtures::WriteFile(p, fixtures::Write(fixtures::Make(kWidth, kHeight, "420")));
-    return p;
-  }();
-  return path;
-}
+using bench::SampleFile;
 
 const TesselSaveOptions kDefaults = TSL_SAVE_OPTIONS_DEFAULT;
 
