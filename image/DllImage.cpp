@@ -61,6 +61,11 @@ TSL_HRESULT CDllImage::QueryInterface(const TesselIID& riid, void** ppv) {
     AddRef();
     return TSL_S_OK;
   }
+  if (SameIID(riid, TSL_IID_ITesselEx)) {
+    *ppv = static_cast<ITesselEx*>(this);
+    AddRef();
+    return TSL_S_OK;
+  }
   *ppv = nullptr;
   return TSL_E_NOINTERFACE;
 }

@@ -9,12 +9,13 @@
 #include "actions/DllUndoMan.h"
 #include "image/CoefficientStore.h"
 #include "image/ErrorRecord.h"
+#include "image/ImageSettings.h"
 #include "image/Jpeg.h"
 #include "metadata/Exif.h"
 #include "platform/Files.h"
 #include "tessel/tessel.h"
 
-class CDllImage final : public ITessel {
+class CDllImage final : public ITessel, public ITesselEx {
  public:
   CDllImage();
   virtual ~CDllImage();
@@ -65,7 +66,29 @@ class CDllImage final : public ITessel {
   void GetCoefficients(int16_t** ppCoefficients, int32_t* pCount) override;
   TSL_BOOL SetCoefficients(const int16_t* coefficients, int32_t count) override;
 
-  // Operations for the other parts of the library (not part of ITessel).
+  // ITesselEx, in slot order after the three of IUnknown above (image/DllImageExtension.cpp).
+  int32_t GetLastError() override;
+  const char* GetLastErrorText() override;
+  TSL_HRESULT SetOption(int32_t option, int64_t value) override;
+  TSL_HRESULT GetOption(int32_t option, int64_t* value) override;
+  TSL_BOOL GetDamage(TesselDamage* report) override;
+  TSL_BOOL Transpose() override;
+  TSL_BOOL Transverse(int32_t keepPartial) override;
+  TSL_BOOL GetImageInfo(TesselImageInfo* info) override;
+  TSL_BOOL GetPixels(uint8_t* bits, int32_t stride, int32_t fullMCU, int32_t order) override;
+  TSL_BOOL SaveToFunction(const TesselSaveOptions* options, TesselWriteFunc write,
+                          void* context) override;
+  TSL_BOOL ReconstructWithContext(int32_t passes, TesselProgressCallback progress,
+                                  void* context) override;
+  const char* GetInfoJson() override;
+
+  // Operations for the other parts of the library (not part of the interfaces).
+
+  // Records why the current call fails (TSL_ERROR_* and one line of text) and returns FALSE,
+  // so that a failure path reads `return Fail(TSL_ERROR_REFUSED, "...")`.
+  TSL_BOOL Fail(int32_t code, std::string text);
+  // The settings made with SetOption.
+  const ImageSettings& Settings() const { return m_settings; }
 
   // The header decompressor: describes the open image; actions edit it to follow the image.
   jpeg_decompress_struct* HeaderDecompressor() { return &m_info; }
@@ -100,16 +123,19 @@ class CDllImage final : public ITessel {
   TSL_BOOL ReadHeaderAndStore(const Source& source, TSL_BOOL headerOnly);
   void DestroyHeaderDecompressor();
 
-  int32_t m_iRefCount = 0;           // the factory raises it to 1
-  std::u16string m_strSavedPath;     // path of the most recent successful Save
-  FileTimes m_times;                 // creation, last access, last write of the last Open
-  int32_t m_iWidth = 0;              // current image width in pixels
-  int32_t m_iHeight = 0;             // current image height in pixels
-  CExif m_exif;                      // metadata of the opened image
-  jpeg_decompress_struct m_info;     // the header decompressor (zeroed when never created)
-  bool m_bInfoAlive = false;         // m_info is created and not yet destroyed
-  ErrorRecord m_errors;              // error record of m_info and the lossless writer
-  CoefficientArray m_pCoefficients;  // the coefficient store; null when no image is open
-  int32_t m_iCoefficientCount = 0;   // number of values in the store
-  CDllUndoMan m_undo;                // the undo manager
+  int32_t m_iRefCount = 0;                // the factory raises it to 1
+  std::u16string m_strSavedPath;          // path of the most recent successful Save
+  FileTimes m_times;                      // creation, last access, last write of the last Open
+  int32_t m_iWidth = 0;                   // current image width in pixels
+  int32_t m_iHeight = 0;                  // current image height in pixels
+  CExif m_exif;                           // metadata of the opened image
+  jpeg_decompress_struct m_info;          // the header decompressor (zeroed when never created)
+  bool m_bInfoAlive = false;              // m_info is created and not yet destroyed
+  ErrorRecord m_errors;                   // error record of m_info and the lossless writer
+  CoefficientArray m_pCoefficients;       // the coefficient store; null when no image is open
+  int32_t m_iCoefficientCount = 0;        // number of values in the store
+  CDllUndoMan m_undo;                     // the undo manager
+  ImageSettings m_settings;               // options set through ITesselEx
+  int32_t m_iLastError = TSL_ERROR_NONE;  // code of the most recent failing call
+  std::string m_strLastError;             // its reason, one line of UTF-8
 };

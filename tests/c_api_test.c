@@ -55,6 +55,9 @@ int main(void) {
   ITessel* image = NULL;
   void* same = NULL;
   void* none = (void*)1;
+  void* extension = NULL;
+  ITesselEx* ex = NULL;
+  int64_t value = 0;
   TesselIID other = TSL_IID_ITessel;
   int fd = mkstemp(path);
   CHECK(fd >= 0);
@@ -78,6 +81,17 @@ int main(void) {
   CHECK(image->lpVtbl->GetHeight(image) == 21);
   CHECK(image->lpVtbl->GetMCUWidth(image) == 8);
   CHECK(image->lpVtbl->IsGrayscale(image) == 1);
+  /* The extension interface through its own table: same object, same count. */
+  CHECK(image->lpVtbl->QueryInterface(image, &TSL_IID_ITesselEx, &extension) == TSL_S_OK);
+  ex = (ITesselEx*)extension;
+  CHECK(ex->lpVtbl->SetOption(ex, TSL_OPTION_THREADS, 1) == TSL_S_OK);
+  CHECK(ex->lpVtbl->GetOption(ex, TSL_OPTION_THREADS, &value) == TSL_S_OK && value == 1);
+  CHECK(ex->lpVtbl->SetOption(ex, -1, 0) == TSL_E_INVALIDARG);
+  CHECK(ex->lpVtbl->GetLastError(ex) == TSL_ERROR_INVALID_ARGUMENT);
+  CHECK(ex->lpVtbl->QueryInterface(ex, &TSL_IID_ITessel, &same) == TSL_S_OK);
+  CHECK(same == (void*)image);
+  CHECK(image->lpVtbl->Release(image) == 2);
+  CHECK(ex->lpVtbl->Release(ex) == 1);
   CHECK(image->lpVtbl->Release(image) == 0);
   unlink(path);
   printf("1 passed, 0 failed\n");

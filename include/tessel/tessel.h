@@ -96,6 +96,87 @@ typedef int32_t (*TesselProgressFunc)(int32_t percent);
 #define TSL_THUMB_GREY_FRAME 2
 #define TSL_THUMB_SHADOW 4
 
+/*
+ * ITesselEx: what the library offers beyond the 36 slots of ITessel.
+ *
+ * ITessel's table never changes. Everything added later lives in this one extension interface,
+ * which the same object hands out: QueryInterface(TSL_IID_ITesselEx, &p). Both interfaces share
+ * one reference count, and QueryInterface on either reaches the other.
+ */
+
+/* {6A0C3E51-2B7D-4F19-9E84-51D7C2A9F03B} */
+static const TesselIID TSL_IID_ITesselEx = {
+    0x6A0C3E51u, 0x2B7Du, 0x4F19u, {0x9E, 0x84, 0x51, 0xD7, 0xC2, 0xA9, 0xF0, 0x3B}};
+
+#define TSL_E_INVALIDARG ((TSL_HRESULT)0x80070057u)
+
+/* Why the most recent failing call on an object failed (ITesselEx::GetLastError). A call that
+ * succeeds leaves the code and text of an earlier failure as they were. */
+#define TSL_ERROR_NONE 0             /* no call has failed since the object was made */
+#define TSL_ERROR_INVALID_ARGUMENT 1 /* a null pointer, a value out of range, a bad option */
+#define TSL_ERROR_NOT_OPEN 2         /* the call needs an open image (a full open for edits) */
+#define TSL_ERROR_IO 3               /* the file could not be opened, read or written */
+#define TSL_ERROR_NOT_JPEG 4         /* the bytes are not a JPEG stream */
+#define TSL_ERROR_UNSUPPORTED 5      /* a JPEG stream this library does not handle (12-bit...) */
+#define TSL_ERROR_DAMAGED 6          /* the stream is damaged beyond what the call accepts */
+#define TSL_ERROR_TOO_LARGE 7        /* over a limit: memory, scans, markers */
+#define TSL_ERROR_OUT_OF_MEMORY 8    /* memory could not be had */
+#define TSL_ERROR_REFUSED 9          /* the edit or save does not apply to this image */
+#define TSL_ERROR_STOPPED 10         /* the progress function asked to stop */
+#define TSL_ERROR_UNDO_STORE 11      /* the undo store refused to write or read */
+
+/* Settings of one image object (ITesselEx::SetOption / GetOption). Values are 64-bit. */
+#define TSL_OPTION_MAX_MEMORY 1      /* bytes the store and any whole-image buffer may take */
+#define TSL_OPTION_MAX_SCANS 2       /* scans a stream may have */
+#define TSL_OPTION_MAX_MARKERS 3     /* APPn and COM segments a stream may have */
+#define TSL_OPTION_THREADS 4         /* threads one call may use: 0 as many as processors, 1 none */
+#define TSL_OPTION_EXIF_THUMBNAIL 5  /* 1: edits transform the embedded Exif thumbnail too */
+#define TSL_OPTION_THUMBNAIL_ORIENT 6 /* 1: DrawFileThumbnail draws after the Exif orientation */
+
+/* What ITesselEx::GetDamage reports about the stream of the last Open. */
+#define TSL_DAMAGE_TRUNCATED 1    /* the entropy-coded data ends before the image does */
+#define TSL_DAMAGE_CORRUPT_DATA 2 /* corrupt entropy-coded data (bad Huffman code, bad marker) */
+#define TSL_DAMAGE_OUT_OF_RANGE 4 /* a coefficient times its quantizer leaves 16 bits */
+
+typedef struct TesselDamage {
+  int32_t iFlags;    /* TSL_DAMAGE_* bits; 0 for an undamaged stream */
+  int32_t iWarnings; /* warnings the decoder raised while reading the stream */
+  int32_t iPermille; /* share of the image the data reached before it ended, 0..1000 */
+  int32_t iReserved; /* zero */
+} TesselDamage;
+
+/* Pixel orders of ITesselEx::GetPixels. */
+#define TSL_PIXELS_BGR 0 /* blue, green, red: the order of GetBitmap */
+#define TSL_PIXELS_RGB 1 /* red, green, blue */
+
+/* One component of the open image, as ITesselEx::GetImageInfo describes it. */
+typedef struct TesselComponentInfo {
+  int32_t iHSampling;     /* horizontal sampling factor, 1..4 */
+  int32_t iVSampling;     /* vertical sampling factor, 1..4 */
+  int32_t iBlocksWide;    /* blocks a row of the store holds for this component (whole MCUs) */
+  int32_t iBlocksHigh;    /* block rows of the store for this component (whole MCUs) */
+  int64_t iStoreOffset;   /* index of the component's first value in the coefficient store */
+  uint16_t awQuant[64];   /* quantization table, natural order */
+} TesselComponentInfo;
+
+/* The open image: colour space and components. */
+typedef struct TesselImageInfo {
+  int32_t iWidth;           /* pixels */
+  int32_t iHeight;          /* pixels */
+  int32_t iColorSpace;      /* libjpeg's J_COLOR_SPACE code of the stream: 1 gray, 2 RGB, 3 YCbCr, 4 CMYK, 5 YCCK */
+  int32_t iComponents;      /* components, 1..4 */
+  int32_t iMCUWidth;        /* pixels */
+  int32_t iMCUHeight;       /* pixels */
+  int32_t bProgressive;     /* the stream was progressive */
+  int32_t iReserved;        /* zero */
+  TesselComponentInfo aComponents[4];
+} TesselImageInfo;
+
+/* Receives the saved stream in pieces: returns 0 to stop the save (it then fails). */
+typedef int32_t (*TesselWriteFunc)(void* context, const uint8_t* data, size_t size);
+/* Progress with the host's context: receives a percentage, returns 0 to stop. */
+typedef int32_t (*TesselProgressCallback)(void* context, int32_t percent);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
@@ -154,6 +235,41 @@ class ITessel {
   virtual TSL_BOOL IsGrayscale() = 0;
   virtual void GetCoefficients(int16_t** ppCoefficients, int32_t* pCount) = 0;
   virtual TSL_BOOL SetCoefficients(const int16_t* coefficients, int32_t count) = 0;
+};
+
+/* The extension interface of the image object; see TSL_IID_ITesselEx. Slot order is part of the
+ * binary interface: new methods are only ever added at the end. */
+class ITesselEx {
+ public:
+  virtual TSL_HRESULT QueryInterface(const TesselIID& riid, void** ppv) = 0;
+  virtual TSL_ULONG AddRef() = 0;
+  virtual TSL_ULONG Release() = 0;
+  /* The TSL_ERROR_* code of the most recent failing call, and its reason as one line of UTF-8
+   * (valid until the next call on the object). */
+  virtual int32_t GetLastError() = 0;
+  virtual const char* GetLastErrorText() = 0;
+  /* Settings: TSL_OPTION_*. E_INVALIDARG for an unknown option or a value out of range. */
+  virtual TSL_HRESULT SetOption(int32_t option, int64_t value) = 0;
+  virtual TSL_HRESULT GetOption(int32_t option, int64_t* value) = 0;
+  /* What the last Open found wrong with the stream; FALSE when nothing is open. */
+  virtual TSL_BOOL GetDamage(TesselDamage* report) = 0;
+  /* Lossless transforms about the diagonals: transpose (top-left to bottom-right) trims nothing;
+   * transverse (top-right to bottom-left) moves both partial edges, like a half turn. */
+  virtual TSL_BOOL Transpose() = 0;
+  virtual TSL_BOOL Transverse(int32_t keepPartial) = 0;
+  /* The open image's colour space and components. */
+  virtual TSL_BOOL GetImageInfo(TesselImageInfo* info) = 0;
+  /* GetBitmap with a choice of pixel order (TSL_PIXELS_*). */
+  virtual TSL_BOOL GetPixels(uint8_t* bits, int32_t stride, int32_t fullMCU, int32_t order) = 0;
+  /* Save with options into a function of the host's instead of a file. */
+  virtual TSL_BOOL SaveToFunction(const TesselSaveOptions* options, TesselWriteFunc write,
+                                  void* context) = 0;
+  /* Reconstruct with a progress function that receives the host's context. */
+  virtual TSL_BOOL ReconstructWithContext(int32_t passes, TesselProgressCallback progress,
+                                          void* context) = 0;
+  /* The image and its metadata as one JSON object in UTF-8 (schema in the README), valid until
+   * the next call on the object; empty when nothing is open. */
+  virtual const char* GetInfoJson() = 0;
 };
 
 #else /* C */
@@ -217,6 +333,33 @@ typedef struct ITesselVtbl {
 
 struct ITessel {
   const ITesselVtbl* lpVtbl;
+};
+
+typedef struct ITesselEx ITesselEx;
+
+typedef struct ITesselExVtbl {
+  TSL_HRESULT (*QueryInterface)(ITesselEx* self, const TesselIID* riid, void** ppv);
+  TSL_ULONG (*AddRef)(ITesselEx* self);
+  TSL_ULONG (*Release)(ITesselEx* self);
+  int32_t (*GetLastError)(ITesselEx* self);
+  const char* (*GetLastErrorText)(ITesselEx* self);
+  TSL_HRESULT (*SetOption)(ITesselEx* self, int32_t option, int64_t value);
+  TSL_HRESULT (*GetOption)(ITesselEx* self, int32_t option, int64_t* value);
+  TSL_BOOL (*GetDamage)(ITesselEx* self, TesselDamage* report);
+  TSL_BOOL (*Transpose)(ITesselEx* self);
+  TSL_BOOL (*Transverse)(ITesselEx* self, int32_t keepPartial);
+  TSL_BOOL (*GetImageInfo)(ITesselEx* self, TesselImageInfo* info);
+  TSL_BOOL (*GetPixels)(ITesselEx* self, uint8_t* bits, int32_t stride, int32_t fullMCU,
+                        int32_t order);
+  TSL_BOOL (*SaveToFunction)(ITesselEx* self, const TesselSaveOptions* options,
+                             TesselWriteFunc write, void* context);
+  TSL_BOOL (*ReconstructWithContext)(ITesselEx* self, int32_t passes,
+                                     TesselProgressCallback progress, void* context);
+  const char* (*GetInfoJson)(ITesselEx* self);
+} ITesselExVtbl;
+
+struct ITesselEx {
+  const ITesselExVtbl* lpVtbl;
 };
 
 #endif /* __cplusplus */
