@@ -168,7 +168,7 @@ typedef struct TesselImageInfo {
   int32_t iMCUWidth;        /* pixels */
   int32_t iMCUHeight;       /* pixels */
   int32_t bProgressive;     /* the stream was progressive */
-  int32_t iReserved;        /* zero */
+  int32_t bArithmetic;      /* the stream was arithmetic-coded */
   TesselComponentInfo aComponents[4];
 } TesselImageInfo;
 
