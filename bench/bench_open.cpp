@@ -6,13 +6,13 @@
 //   bench_open --peak FILE          opens FILE once and prints peak memory beside the store size
 #include <benchmark/benchmark.h>
 
-#include <csetjmp>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "image/DllImage.h"
+#include "jpeg/ErrorRecord.h"
 #include "tests/support/JpegFixtures.h"
 
 namespace {
@@ -39,21 +39,12 @@ void BM_TesselOpen(benchmark::State& state) {
 }
 BENCHMARK(BM_TesselOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-[[noreturn]] void Exit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-
 // jpeg_read_header plus jpeg_read_coefficients and nothing else: what any open must pay.
 bool ReadCoefficientsOnly(const fixtures::Bytes& jpeg) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
-  cinfo.err = jpeg_std_error(&errors.mgr);
-  errors.mgr.error_exit = Exit;
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }

@@ -4,10 +4,10 @@
 // included), and the per-block cost of the two transforms.
 #include <benchmark/benchmark.h>
 
-#include <csetjmp>
 #include <cstdlib>
 
 #include "image/DllImage.h"
+#include "jpeg/ErrorRecord.h"
 #include "pixels/DCT.h"
 #include "tests/support/TesselTest.h"
 
@@ -36,22 +36,12 @@ void BM_GetBitmap(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-
 // libjpeg-turbo's full decode into a preallocated blue-green-red buffer, several rows a call.
 bool LibjpegDecode(const fixtures::Bytes& jpeg, uint8_t* out) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
-  cinfo.err = jpeg_std_error(&errors.mgr);
-  errors.mgr.error_exit = ErrorExit;
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/ErrorRecord.h"
+#include "jpeg/ErrorRecord.h"
 #include "tests/support/JpegFixtures.h"
 #include "tests/support/TesselTest.h"
 

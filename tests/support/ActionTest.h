@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "image/CoefficientStore.h"
 #include "image/DllImage.h"
+#include "jpeg/CoefficientStore.h"
 #include "tests/support/TesselTest.h"
 
 namespace fixtures {
@@ -127,9 +127,11 @@ inline void ExpectSameAsPeer(ITessel* image, const Bytes& peer) {
   ASSERT_EQ(info.num_components, static_cast<int>(expected.components.size()));
   const std::vector<int16_t> store = Store(image);
   const std::vector<int16_t> peerStore = ExpectedStore(expected);
-  PlaneLayout planes[MAX_COMPONENTS];
-  ASSERT_EQ(ComputeStoreLayout(info, image->GetWidth(), image->GetHeight(), planes),
-            static_cast<int64_t>(peerStore.size()));
+  const std::optional<StoreGeometry> geometry =
+      StoreGeometry::ForImage(info, image->GetWidth(), image->GetHeight());
+  ASSERT_TRUE(geometry);
+  ASSERT_EQ(geometry->values, static_cast<int64_t>(peerStore.size()));
+  const PlaneGeometry* planes = geometry->planes;
   ASSERT_EQ(store.size(), peerStore.size());
   for (int c = 0; c < info.num_components; ++c) {
     const jpeg_component_info& comp = info.comp_info[c];

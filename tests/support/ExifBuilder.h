@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 #include "tests/support/JpegFixtures.h"
 
 namespace fixtures {

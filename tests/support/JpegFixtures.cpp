@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,25 +13,10 @@
 #include <iterator>
 #include <sstream>
 
+#include "jpeg/ErrorRecord.h"
+
 namespace fixtures {
 namespace {
-
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void Exit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-void Silent(j_common_ptr) {}
-
-jpeg_error_mgr* Prepare(Errors& errors) {
-  jpeg_error_mgr* mgr = jpeg_std_error(&errors.mgr);
-  mgr->error_exit = Exit;
-  mgr->output_message = Silent;
-  return mgr;
-}
 
 int InputComponents(Space space) {
   switch (space) {
@@ -90,10 +74,10 @@ const char* SpaceName(Space space) {
 
 // Configures and runs the compressor. Returns false on a library error.
 bool Compress(const Recipe& recipe, const Bytes& pixels, unsigned char** out, unsigned long* size) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_compress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_compress(&cinfo);
     return false;
   }
@@ -201,10 +185,10 @@ Bytes Write(const Recipe& recipe) {
 }
 
 bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -268,10 +252,10 @@ std::vector<int16_t> ExpectedStore(const Coefficients& c) {
 
 bool Decode(const Bytes& jpeg, J_COLOR_SPACE outSpace, J_DCT_METHOD dct, bool fancyUpsampling,
             Decoded* out) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -297,10 +281,10 @@ bool Decode(const Bytes& jpeg, J_COLOR_SPACE outSpace, J_DCT_METHOD dct, bool fa
 }
 
 bool ReadMarkers(const Bytes& jpeg, std::vector<Marker>* out) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 namespace fixtures {
 

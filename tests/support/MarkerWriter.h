@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "image/ErrorRecord.h"
+#include "jpeg/ErrorRecord.h"
 #include "metadata/Exif.h"
 #include "tests/support/JpegFixtures.h"
 
