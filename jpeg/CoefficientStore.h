@@ -17,9 +17,9 @@
 
 #include "jpeg/Jpeg.h"
 
-// Ceiling division for non-negative values and a positive divisor.
+// Ceiling division for non-negative values and a positive divisor; cannot overflow.
 constexpr int64_t CeilDiv(int64_t value, int64_t divisor) {
-  return (value + divisor - 1) / divisor;
+  return value / divisor + (value % divisor != 0 ? 1 : 0);
 }
 
 // `value` (non-negative) rounded up to a multiple of `multiple` (positive).
