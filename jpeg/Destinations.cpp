@@ -56,36 +56,34 @@ void TermMemory(j_compress_ptr cinfo) {
 // The fixed buffer is full: the stream does not fit.
 boolean EmptyFixed(j_compress_ptr cinfo) { Fail(cinfo); }
 
+// Sets a manager's operations and points it at the `size` bytes at `buffer`.
+void Point(jpeg_destination_mgr* mgr, JOCTET* buffer, int32_t size,
+           boolean (*empty)(j_compress_ptr), void (*term)(j_compress_ptr)) {
+  mgr->init_destination = Nothing;
+  mgr->empty_output_buffer = empty;
+  mgr->term_destination = term;
+  mgr->next_output_byte = buffer;
+  mgr->free_in_buffer = static_cast<size_t>(size);
+}
+
 }  // namespace
 
 void InitCountingDestination(CountingDestination* dest, JOCTET* scratch, int32_t size) {
-  dest->mgr.init_destination = Nothing;
-  dest->mgr.empty_output_buffer = EmptyCounting;
-  dest->mgr.term_destination = TermCounting;
-  dest->mgr.next_output_byte = scratch;
-  dest->mgr.free_in_buffer = static_cast<size_t>(size);
+  Point(&dest->mgr, scratch, size, EmptyCounting, TermCounting);
   dest->buffer = scratch;
   dest->size = size;
   dest->total = 0;
 }
 
 void InitMemoryDestination(MemoryDestination* dest, JOCTET* buffer, int32_t capacity) {
-  dest->mgr.init_destination = Nothing;
-  dest->mgr.empty_output_buffer = EmptyMemory;
-  dest->mgr.term_destination = TermMemory;
-  dest->mgr.next_output_byte = buffer;
-  dest->mgr.free_in_buffer = static_cast<size_t>(capacity);
+  Point(&dest->mgr, buffer, capacity, EmptyMemory, TermMemory);
   dest->buffer = buffer;
   dest->capacity = capacity;
   dest->wrapped = 0;
 }
 
 void InitFixedDestination(FixedDestination* dest, JOCTET* buffer, int32_t capacity) {
-  dest->mgr.init_destination = Nothing;
-  dest->mgr.empty_output_buffer = EmptyFixed;
-  dest->mgr.term_destination = Nothing;
-  dest->mgr.next_output_byte = buffer;
-  dest->mgr.free_in_buffer = static_cast<size_t>(capacity);
+  Point(&dest->mgr, buffer, capacity, EmptyFixed, Nothing);
   dest->buffer = buffer;
   dest->capacity = capacity;
 }

@@ -350,12 +350,15 @@ typedef struct ITesselExVtbl {
   TSL_BOOL (*Transpose)(ITesselEx* self);
   TSL_BOOL (*Transverse)(ITesselEx* self, int32_t keepPartial);
   TSL_BOOL (*GetImageInfo)(ITesselEx* self, TesselImageInfo* info);
-  TSL_BOOL (*GetPixels)
-  (ITesselEx* self, uint8_t* bits, int32_t stride, int32_t fullMCU, int32_t order);
-  TSL_BOOL (*SaveToFunction)
-  (ITesselEx* self, const TesselSaveOptions* options, TesselWriteFunc write, void* context);
-  TSL_BOOL (*ReconstructWithContext)
-  (ITesselEx* self, int32_t passes, TesselProgressCallback progress, void* context);
+  /* clang-format 14 alternates between two layouts of these long entries. */
+  /* clang-format off */
+  TSL_BOOL (*GetPixels)(ITesselEx* self, uint8_t* bits, int32_t stride, int32_t fullMCU,
+                        int32_t order);
+  TSL_BOOL (*SaveToFunction)(ITesselEx* self, const TesselSaveOptions* options,
+                             TesselWriteFunc write, void* context);
+  TSL_BOOL (*ReconstructWithContext)(ITesselEx* self, int32_t passes,
+                                     TesselProgressCallback progress, void* context);
+  /* clang-format on */
   const char* (*GetInfoJson)(ITesselEx* self);
 } ITesselExVtbl;
 
