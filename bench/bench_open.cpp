@@ -12,7 +12,6 @@
 #include <string>
 
 #include "image/DllImage.h"
-#include "jpeg/ErrorRecord.h"
 #include "tests/support/JpegFixtures.h"
 
 namespace {
@@ -41,20 +40,10 @@ BENCHMARK(BM_TesselOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(
 
 // jpeg_read_header plus jpeg_read_coefficients and nothing else: what any open must pay.
 bool ReadCoefficientsOnly(const fixtures::Bytes& jpeg) {
-  ErrorRecord errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = PrepareErrorRecord(errors);
-  if (TSL_ARM_ERRORS(errors)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
-  benchmark::DoNotOptimize(arrays);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  return fixtures::WithHeaderRead(jpeg, [](j_decompress_ptr cinfo) {
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(cinfo);
+    benchmark::DoNotOptimize(arrays);
+  });
 }
 
 void BM_LibjpegReadCoefficients(benchmark::State& state) {

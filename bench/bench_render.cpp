@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "image/DllImage.h"
-#include "jpeg/ErrorRecord.h"
 #include "pixels/DCT.h"
 #include "tests/support/TesselTest.h"
 
@@ -38,32 +37,22 @@ void BM_GetBitmap(benchmark::State& state) {
 
 // libjpeg-turbo's full decode into a preallocated blue-green-red buffer, several rows a call.
 bool LibjpegDecode(const fixtures::Bytes& jpeg, uint8_t* out) {
-  ErrorRecord errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = PrepareErrorRecord(errors);
-  if (TSL_ARM_ERRORS(errors)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_EXT_BGR;
-  cinfo.dct_method = JDCT_ISLOW;
-  cinfo.do_fancy_upsampling = FALSE;
-  jpeg_start_decompress(&cinfo);
-  const size_t rowBytes = size_t{3} * cinfo.output_width;
-  JSAMPROW rows[16];
-  while (cinfo.output_scanline < cinfo.output_height) {
-    for (int i = 0; i < 16; ++i) {
-      const JDIMENSION row = cinfo.output_scanline + static_cast<JDIMENSION>(i);
-      rows[i] = out + rowBytes * (row < cinfo.output_height ? row : cinfo.output_height - 1);
+  return fixtures::WithHeaderRead(jpeg, [out](j_decompress_ptr cinfo) {
+    cinfo->out_color_space = JCS_EXT_BGR;
+    cinfo->dct_method = JDCT_ISLOW;
+    cinfo->do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(cinfo);
+    const size_t rowBytes = size_t{3} * cinfo->output_width;
+    JSAMPROW rows[16];
+    while (cinfo->output_scanline < cinfo->output_height) {
+      for (int i = 0; i < 16; ++i) {
+        const JDIMENSION row = cinfo->output_scanline + static_cast<JDIMENSION>(i);
+        rows[i] = out + rowBytes * (row < cinfo->output_height ? row : cinfo->output_height - 1);
+      }
+      jpeg_read_scanlines(cinfo, rows, 16);
     }
-    jpeg_read_scanlines(&cinfo, rows, 16);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+    jpeg_finish_decompress(cinfo);
+  });
 }
 
 void BM_LibjpegTurboFullDecode(benchmark::State& state) {

@@ -70,16 +70,9 @@ void ExpectCountsDescribeStore(ITessel* image) {
 }
 
 TEST(StoreGeometry, HeaderCountsDescribeTheStoreAfterEveryEditAndUndo) {
-  const std::vector<std::string> samplings = {"444", "422", "440", "420", "411", "gray"};
   for (uint32_t seed = 1; seed <= 60; ++seed) {
     std::mt19937 rng(seed);
-    const auto pick = [&](int lo, int hi) {
-      return std::uniform_int_distribution<int>(lo, hi)(rng);
-    };
-    const std::string sampling = samplings[pick(0, static_cast<int>(samplings.size()) - 1)];
-    Recipe recipe =
-        Make(pick(1, 70), pick(1, 70), sampling, sampling == "gray" ? Space::kGray : Space::kYCbCr);
-    recipe.seed = seed;
+    const Recipe recipe = RandomRecipe(rng, seed);
     SCOPED_TRACE("seed " + std::to_string(seed) + " " + recipe.Name());
     ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);

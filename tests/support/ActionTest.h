@@ -161,6 +161,18 @@ inline NamedEdit RandomEdit(std::mt19937& rng) {
   }
 }
 
+// A fixture of random size (1 to 70 pixels a side) in one of the common samplings, YCbCr or
+// grayscale, its noise seeded with `seed`.
+inline Recipe RandomRecipe(std::mt19937& rng, uint32_t seed) {
+  const std::vector<std::string> samplings = {"444", "422", "440", "420", "411", "gray"};
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const std::string sampling = samplings[pick(0, static_cast<int>(samplings.size()) - 1)];
+  Recipe recipe =
+      Make(pick(1, 70), pick(1, 70), sampling, sampling == "gray" ? Space::kGray : Space::kYCbCr);
+  recipe.seed = seed;
+  return recipe;
+}
+
 // Runs jpegtran with `args` on `jpeg`; empty when it fails.
 inline Bytes Jpegtran(const Bytes& jpeg, const std::string& args) {
   TempDir dir;

@@ -184,7 +184,8 @@ Bytes Write(const Recipe& recipe) {
   return bytes;
 }
 
-bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
+bool WithHeaderRead(const Bytes& jpeg, const std::function<void(j_decompress_ptr)>& body,
+                    const std::function<void(j_decompress_ptr)>& prepare) {
   ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
   cinfo.err = PrepareErrorRecord(errors);
@@ -194,7 +195,17 @@ bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
   }
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  if (prepare) prepare(&cinfo);
   jpeg_read_header(&cinfo, TRUE);
+  body(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+namespace {
+
+// Fills `out` from a decompressor whose header has been read.
+void ReadCoefficientsFrom(jpeg_decompress_struct& cinfo, Coefficients* out) {
   jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
   out->width = static_cast<int>(cinfo.image_width);
   out->height = static_cast<int>(cinfo.image_height);
@@ -227,8 +238,12 @@ bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
       }
     }
   }
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+}
+
+}  // namespace
+
+bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
+  return WithHeaderRead(jpeg, [&](j_decompress_ptr cinfo) { ReadCoefficientsFrom(*cinfo, out); });
 }
 
 std::vector<int16_t> ExpectedStore(const Coefficients& c) {
@@ -252,53 +267,38 @@ std::vector<int16_t> ExpectedStore(const Coefficients& c) {
 
 bool Decode(const Bytes& jpeg, J_COLOR_SPACE outSpace, J_DCT_METHOD dct, bool fancyUpsampling,
             Decoded* out) {
-  ErrorRecord errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = PrepareErrorRecord(errors);
-  if (TSL_ARM_ERRORS(errors)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = outSpace;
-  cinfo.dct_method = dct;
-  cinfo.do_fancy_upsampling = fancyUpsampling ? TRUE : FALSE;
-  jpeg_start_decompress(&cinfo);
-  out->width = static_cast<int>(cinfo.output_width);
-  out->height = static_cast<int>(cinfo.output_height);
-  out->components = cinfo.output_components;
-  const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
-  out->pixels.assign(rowBytes * cinfo.output_height, 0);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out->pixels.data() + rowBytes * cinfo.output_scanline;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  return WithHeaderRead(jpeg, [&](j_decompress_ptr cinfo) {
+    cinfo->out_color_space = outSpace;
+    cinfo->dct_method = dct;
+    cinfo->do_fancy_upsampling = fancyUpsampling ? TRUE : FALSE;
+    jpeg_start_decompress(cinfo);
+    out->width = static_cast<int>(cinfo->output_width);
+    out->height = static_cast<int>(cinfo->output_height);
+    out->components = cinfo->output_components;
+    const size_t rowBytes = size_t{cinfo->output_width} * cinfo->output_components;
+    out->pixels.assign(rowBytes * cinfo->output_height, 0);
+    while (cinfo->output_scanline < cinfo->output_height) {
+      JSAMPROW row = out->pixels.data() + rowBytes * cinfo->output_scanline;
+      jpeg_read_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(cinfo);
+  });
 }
 
 bool ReadMarkers(const Bytes& jpeg, std::vector<Marker>* out) {
-  ErrorRecord errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = PrepareErrorRecord(errors);
-  if (TSL_ARM_ERRORS(errors)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
-  for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
-    jpeg_save_markers(&cinfo, code, 0xFFFF);
-  jpeg_read_header(&cinfo, TRUE);
-  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
-    out->push_back(Marker{m->marker, Bytes(m->data, m->data + m->data_length)});
-  }
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  const auto saveMarkers = [](j_decompress_ptr cinfo) {
+    jpeg_save_markers(cinfo, JPEG_COM, 0xFFFF);
+    for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
+      jpeg_save_markers(cinfo, code, 0xFFFF);
+  };
+  return WithHeaderRead(
+      jpeg,
+      [&](j_decompress_ptr cinfo) {
+        for (jpeg_saved_marker_ptr m = cinfo->marker_list; m != nullptr; m = m->next) {
+          out->push_back(Marker{m->marker, Bytes(m->data, m->data + m->data_length)});
+        }
+      },
+      saveMarkers);
 }
 
 Bytes ReadFile(const std::filesystem::path& path) {
