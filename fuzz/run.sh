@@ -35,7 +35,7 @@ PY
   for options in "" "-grayscale" "-sample 2x2" "-sample 2x1 -progressive" "-arithmetic" \
     "-restart 1" "-rgb" "-quality 20 -optimize"; do
     # shellcheck disable=SC2086
-    cjpeg $options -outfile "$seeds/$n.jpg" "$work/picture.ppm"
+    cjpeg $options -outfile "$seeds/$n.jpg" "$work/picture.ppm" 2>/dev/null
     n=$((n + 1))
   done
 fi
