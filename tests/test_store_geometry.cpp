@@ -73,7 +73,7 @@ TEST(StoreGeometry, HeaderCountsDescribeTheStoreAfterEveryEditAndUndo) {
   for (uint32_t seed = 1; seed <= 60; ++seed) {
     std::mt19937 rng(seed);
     const Recipe recipe = RandomRecipe(rng, seed);
-    SCOPED_TRACE("seed " + std::to_string(seed) + " " + recipe.Name());
+    SCOPED_TRACE(::testing::Message() << "seed " << seed << " " << recipe.Name());
     ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     tessel::MemoryUndoStore store;
@@ -85,7 +85,7 @@ TEST(StoreGeometry, HeaderCountsDescribeTheStoreAfterEveryEditAndUndo) {
       const TSL_BOOL ok = edit.run(image.get());
       store.EndEdit(ok != 0);
       done += ok ? 1 : 0;
-      SCOPED_TRACE("after " + edit.name);
+      SCOPED_TRACE(::testing::Message() << "after " << edit.name);
       ExpectCountsDescribeStore(image.get());
     }
     for (; done > 0; --done) {

@@ -73,7 +73,7 @@ TEST(RandomSequences, UndoneStepByStepRestoreEveryEarlierState) {
       return std::uniform_int_distribution<int>(lo, hi)(rng);
     };
     const Recipe recipe = RandomRecipe(rng, seed);
-    SCOPED_TRACE("seed " + std::to_string(seed) + " " + recipe.Name());
+    SCOPED_TRACE(::testing::Message() << "seed " << seed << " " << recipe.Name());
     ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     LoggingStore store;
