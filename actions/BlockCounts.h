@@ -3,7 +3,7 @@
 // their undo gives back exactly the counts the image had.
 #pragma once
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 struct BlockCounts {
   int components = 0;

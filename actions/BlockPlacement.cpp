@@ -118,19 +118,19 @@ inline void TurnLeft(const int16_t* src, int16_t* dst) { TurnLeftPlain(src, dst)
 inline void TurnRight(const int16_t* src, int16_t* dst) { TurnRightPlain(src, dst); }
 #endif
 
-void PlaceMirrorH(const BlockPlane& src, int64_t n, const BlockPlane& dst) {
-  for (int64_t r = 0; r < src.rows; ++r) {
+void PlaceMirrorH(const BlockPlane& src, BlockRegion kept, const BlockPlane& dst) {
+  for (int64_t r = 0; r < kept.rows; ++r) {
     const int16_t* in = src.At(r, 0);
-    int16_t* out = dst.At(r, n - 1);
-    for (int64_t x = 0; x < n; ++x, in += 64, out -= 64) MirrorH(in, out);
+    int16_t* out = dst.At(r, kept.cols - 1);
+    for (int64_t x = 0; x < kept.cols; ++x, in += 64, out -= 64) MirrorH(in, out);
   }
 }
 
-void PlaceMirrorV(const BlockPlane& src, int64_t n, const BlockPlane& dst) {
-  for (int64_t r = 0; r < n; ++r) {
+void PlaceMirrorV(const BlockPlane& src, BlockRegion kept, const BlockPlane& dst) {
+  for (int64_t r = 0; r < kept.rows; ++r) {
     const int16_t* in = src.At(r, 0);
-    int16_t* out = dst.At(n - 1 - r, 0);
-    for (int64_t x = 0; x < src.cols; ++x, in += 64, out += 64) MirrorV(in, out);
+    int16_t* out = dst.At(kept.rows - 1 - r, 0);
+    for (int64_t x = 0; x < kept.cols; ++x, in += 64, out += 64) MirrorV(in, out);
   }
 }
 
@@ -148,14 +148,15 @@ void ForEachTiled(int64_t rows, int64_t cols, Move move) {
   }
 }
 
-void PlaceTurnLeft(const BlockPlane& src, int64_t n, const BlockPlane& dst) {
-  ForEachTiled(src.rows, n,
-               [&](int64_t r, int64_t x) { TurnLeft(src.At(r, x), dst.At(n - 1 - x, r)); });
+void PlaceTurnLeft(const BlockPlane& src, BlockRegion kept, const BlockPlane& dst) {
+  ForEachTiled(kept.rows, kept.cols,
+               [&](int64_t r, int64_t x) { TurnLeft(src.At(r, x), dst.At(kept.cols - 1 - x, r)); });
 }
 
-void PlaceTurnRight(const BlockPlane& src, int64_t n, const BlockPlane& dst) {
-  ForEachTiled(n, src.cols,
-               [&](int64_t r, int64_t x) { TurnRight(src.At(r, x), dst.At(x, n - 1 - r)); });
+void PlaceTurnRight(const BlockPlane& src, BlockRegion kept, const BlockPlane& dst) {
+  ForEachTiled(kept.rows, kept.cols, [&](int64_t r, int64_t x) {
+    TurnRight(src.At(r, x), dst.At(x, kept.rows - 1 - r));
+  });
 }
 
 }  // namespace
@@ -186,16 +187,16 @@ void TransformBlockPlain(BlockTransform transform, const int16_t* src, int16_t* 
   }
 }
 
-void PlaceBlocks(BlockTransform transform, const BlockPlane& src, int64_t n,
+void PlaceBlocks(BlockTransform transform, const BlockPlane& src, BlockRegion kept,
                  const BlockPlane& dst) {
   switch (transform) {
     case BlockTransform::kMirrorH:
-      return PlaceMirrorH(src, n, dst);
+      return PlaceMirrorH(src, kept, dst);
     case BlockTransform::kMirrorV:
-      return PlaceMirrorV(src, n, dst);
+      return PlaceMirrorV(src, kept, dst);
     case BlockTransform::kTurnLeft:
-      return PlaceTurnLeft(src, n, dst);
+      return PlaceTurnLeft(src, kept, dst);
     case BlockTransform::kTurnRight:
-      return PlaceTurnRight(src, n, dst);
+      return PlaceTurnRight(src, kept, dst);
   }
 }

@@ -9,9 +9,10 @@
 // counter-clockwise negates the odd rows of the transposed block, clockwise its odd columns.
 //
 // The grid of blocks is anchored at the top-left corner, so only the right and bottom edges may
-// end inside an MCU. Each transform brings one of those edges to the left or top, where it cannot
-// stay partial; the caller decides how many blocks along that axis it keeps (n below) and the
-// blocks beyond them are simply not used.
+// end inside an MCU. A transform that brings one of those edges to the left or top, where it
+// cannot stay partial, leaves the caller to decide how many blocks along that axis it keeps: the
+// caller names the region of blocks it keeps from the top-left corner, and the blocks beyond it
+// are simply not used.
 #pragma once
 
 #include <cstdint>
@@ -37,12 +38,20 @@ struct BlockPlane {
   int16_t* At(int64_t row, int64_t col) const { return blocks + (row * cols + col) * 64; }
 };
 
-// Places the blocks of `src` into `dst`, transformed:
-//   kMirrorH:   source columns x < n, every row:  (r, x) -> (r, n - 1 - x)
-//   kMirrorV:   source rows r < n, every column:  (r, x) -> (n - 1 - r, x)
-//   kTurnLeft:  source columns x < n, every row:  (r, x) -> (n - 1 - x, r)
-//   kTurnRight: source rows r < n, every column:  (r, x) -> (x, n - 1 - r)
-// REQUIRES: every destination lies inside `dst`; `dst` may be larger than the blocks placed (a
-// revert restores into the larger plane the edit trimmed), and its other blocks are left as
-// they are.
-void PlaceBlocks(BlockTransform transform, const BlockPlane& src, int64_t n, const BlockPlane& dst);
+// The top-left `cols` x `rows` blocks of a plane.
+struct BlockRegion {
+  int64_t cols;
+  int64_t rows;
+};
+
+// Places the blocks of region `kept` of `src` (rows r < kept.rows, columns x < kept.cols) into
+// `dst`, transformed:
+//   kMirrorH:   (r, x) -> (r, kept.cols - 1 - x)
+//   kMirrorV:   (r, x) -> (kept.rows - 1 - r, x)
+//   kTurnLeft:  (r, x) -> (kept.cols - 1 - x, r)
+//   kTurnRight: (r, x) -> (x, kept.rows - 1 - r)
+// REQUIRES: `kept` lies inside `src` and every destination inside `dst`; `dst` may be larger
+// than the blocks placed (a revert restores into the larger plane the edit trimmed), and its
+// other blocks are left as they are.
+void PlaceBlocks(BlockTransform transform, const BlockPlane& src, BlockRegion kept,
+                 const BlockPlane& dst);

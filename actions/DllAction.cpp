@@ -4,10 +4,9 @@
 
 #include <cstring>
 
-#include "image/CoefficientStore.h"
-#include "image/DllImage.h"
+#include "jpeg/CoefficientStore.h"
 
-TSL_BOOL CDllAction::Do(CDllImage* image, IUndoStore* store) {
+TSL_BOOL CDllAction::Do(EditableImage* image, IUndoStore* store) {
   if (m_bDone) return 0;
   m_pImage = image;
   m_pUndoStore = store;
@@ -29,21 +28,17 @@ TSL_BOOL CDllAction::RestoreBlocks(const MCURect& rect) { return TransferBlocks(
 TSL_BOOL CDllAction::TransferBlocks(const MCURect& rect, bool restore) {
   if (m_pUndoStore == nullptr) return 0;
   if (rect.Width() <= 0 || rect.bottom <= rect.top) return 1;
-  const jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
-  PlaneLayout planes[MAX_COMPONENTS];
-  if (ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), planes) < 0) return 0;
+  const std::optional<StoreGeometry> geometry = m_pImage->Geometry();
+  if (!geometry) return 0;
   int16_t* store = m_pImage->Coefficients();
-  const int components =
-      info.num_components < MAX_COMPONENTS ? info.num_components : MAX_COMPONENTS;
   bool failed = false;
-  for (int c = 0; c < components; ++c) {
-    const int h = info.comp_info[c].h_samp_factor;
-    const int v = info.comp_info[c].v_samp_factor;
-    const PlaneLayout& plane = planes[c];
+  for (int c = 0; c < geometry->components; ++c) {
+    const PlaneGeometry& plane = geometry->planes[c];
+    const int h = plane.h;
+    const int v = plane.v;
     const uint32_t bytes = static_cast<uint32_t>(rect.Width()) * h * 64 * sizeof(int16_t);
     for (int64_t row = int64_t{rect.top} * v; row < int64_t{rect.bottom} * v; ++row) {
-      int16_t* run =
-          store + plane.offset + (row * plane.blocksPerRow + int64_t{rect.left} * h) * 64;
+      int16_t* run = store + plane.BlockIndex(row, int64_t{rect.left} * h);
       if (failed) {
         // Only reached when restoring: what the store could not deliver becomes zero.
         std::memset(run, 0, bytes);

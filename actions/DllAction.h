@@ -4,9 +4,8 @@
 
 #include <cstdint>
 
+#include "actions/EditableImage.h"
 #include "tessel/tessel.h"
-
-class CDllImage;
 
 // A rectangle of MCUs of the image as it is when the record is used; right and bottom are
 // exclusive.
@@ -29,7 +28,7 @@ class CDllAction {
   CDllAction& operator=(const CDllAction&) = delete;
 
   // Runs the action once against `image` with `store` (which may be null).
-  TSL_BOOL Do(CDllImage* image, IUndoStore* store);
+  TSL_BOOL Do(EditableImage* image, IUndoStore* store);
   // Reverts a done action; FALSE (nothing changed) when it ran without a store, or when the
   // revert could not get memory, in which case the action stays done and may be undone later.
   TSL_BOOL Undo();
@@ -50,7 +49,7 @@ class CDllAction {
   TSL_BOOL SaveBlocks(const MCURect& rect);
   TSL_BOOL RestoreBlocks(const MCURect& rect);
 
-  CDllImage* m_pImage = nullptr;       // the image the action works on; set by Do
+  EditableImage* m_pImage = nullptr;   // the image the action works on; set by Do
   IUndoStore* m_pUndoStore = nullptr;  // the store in force when the action ran; may be null
   TSL_BOOL m_bDone = 0;                // non-zero while the action's effect is in place
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "image/CoefficientStore.h"
-#include "image/DllImage.h"
+#include "actions/NewStore.h"
+#include "jpeg/CoefficientStore.h"
 
 namespace {
 
@@ -55,16 +55,14 @@ int64_t DivTrunc(int64_t a, int64_t b) { return a / b; }
 
 }  // namespace
 
-CDllActionCrop::Window CDllActionCrop::WindowOf(int64_t oldWidth, int64_t oldHeight) const {
-  const int64_t mcuWidth = m_pImage->GetMCUWidth();
-  const int64_t mcuHeight = m_pImage->GetMCUHeight();
+CDllActionCrop::Window CDllActionCrop::WindowOf(const StoreGeometry& old) const {
   Window w{};
-  w.left = m_iLeft / mcuWidth;
-  w.top = m_iTop / mcuHeight;
-  w.right = w.left + CeilDiv(int64_t{m_iRight} - m_iLeft, mcuWidth);
-  w.bottom = w.top + CeilDiv(int64_t{m_iBottom} - m_iTop, mcuHeight);
-  w.columns = CeilDiv(oldWidth, mcuWidth);
-  w.rows = CeilDiv(oldHeight, mcuHeight);
+  w.left = m_iLeft / old.mcuWidth;
+  w.top = m_iTop / old.mcuHeight;
+  w.right = w.left + CeilDiv(int64_t{m_iRight} - m_iLeft, old.mcuWidth);
+  w.bottom = w.top + CeilDiv(int64_t{m_iBottom} - m_iTop, old.mcuHeight);
+  w.columns = old.mcuColumns;
+  w.rows = old.mcuRows;
   return w;
 }
 
@@ -95,24 +93,21 @@ void CDllActionCrop::TransferBands(const Window& w, bool restore) {
 }
 
 TSL_BOOL CDllActionCrop::Execute() {
-  jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
-  const int64_t mcuWidth = m_pImage->GetMCUWidth();
-  const int64_t mcuHeight = m_pImage->GetMCUHeight();
+  const std::optional<StoreGeometry> old = m_pImage->Geometry();
+  if (!old) return 0;
   // Align the left and top edges (truncating toward zero) and never let the image be empty.
-  const int64_t left = DivTrunc(m_iLeft, mcuWidth) * mcuWidth;
-  const int64_t top = DivTrunc(m_iTop, mcuHeight) * mcuHeight;
+  const int64_t left = DivTrunc(m_iLeft, old->mcuWidth) * old->mcuWidth;
+  const int64_t top = DivTrunc(m_iTop, old->mcuHeight) * old->mcuHeight;
   const int64_t right = std::max<int64_t>(m_iRight, left + 1);
   const int64_t bottom = std::max<int64_t>(m_iBottom, top + 1);
-  const int64_t newWidth = right - left;
-  const int64_t newHeight = bottom - top;
   // The new size must be an image size and its store countable in 32 bits; refuse before
   // anything changes.
-  if (newWidth > INT32_MAX || newHeight > INT32_MAX) return 0;
-  PlaneLayout newPlanes[MAX_COMPONENTS];
-  const int64_t total = ComputeStoreLayout(info, newWidth, newHeight, newPlanes);
-  if (total < 0) return 0;
-  CoefficientArray values = AllocateCoefficients(static_cast<size_t>(total));
-  if (values == nullptr) return 0;
+  if (right - left > INT32_MAX || bottom - top > INT32_MAX) return 0;
+  jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
+  const std::optional<StoreGeometry> shape =
+      StoreGeometry::ForImage(info, right - left, bottom - top);
+  std::optional<NewStore> store = shape ? NewStore::Allocate(*shape) : std::nullopt;
+  if (!store) return 0;
 
   m_iLeft = static_cast<int32_t>(left);
   m_iTop = static_cast<int32_t>(top);
@@ -121,66 +116,63 @@ TSL_BOOL CDllActionCrop::Execute() {
   m_iWidthBefore = m_pImage->Width();
   m_iHeightBefore = m_pImage->Height();
   m_counts.Capture(info);
-  const Window w = WindowOf(m_iWidthBefore, m_iHeightBefore);
+  const Window w = WindowOf(*old);
   if (m_pUndoStore != nullptr) TransferBands(w, false);
-
-  PlaneLayout oldPlanes[MAX_COMPONENTS];
-  ComputeStoreLayout(info, m_iWidthBefore, m_iHeightBefore, oldPlanes);
-  const int16_t* store = m_pImage->Coefficients();
-  for (int c = 0; c < info.num_components; ++c) {
-    const jpeg_component_info& comp = info.comp_info[c];
-    const int64_t h = comp.h_samp_factor, v = comp.v_samp_factor;
-    GridCopy{store + oldPlanes[c].offset,
-             w.columns,
-             w.rows * v,
-             values.get() + newPlanes[c].offset,
-             w.right - w.left,
-             newPlanes[c].blockRows,
-             w.left,
-             w.top * v,
-             h,
-             true}
-        .Run();
+  CopyWindow(*old, w, *shape, store->Values(), true);
+  store->HandTo(*m_pImage);
+  for (int c = 0; c < shape->components; ++c) {
+    info.comp_info[c].width_in_blocks = static_cast<JDIMENSION>(shape->planes[c].blocksPerRow);
+    info.comp_info[c].height_in_blocks = static_cast<JDIMENSION>(shape->planes[c].blockRows);
   }
-  m_pImage->ReplaceStore(std::move(values), static_cast<int32_t>(total));
-  for (int c = 0; c < info.num_components; ++c) {
-    info.comp_info[c].width_in_blocks = static_cast<JDIMENSION>(newPlanes[c].blocksPerRow);
-    info.comp_info[c].height_in_blocks = static_cast<JDIMENSION>(newPlanes[c].blockRows);
-  }
-  m_pImage->SetSize(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight));
   return 1;
 }
 
 TSL_BOOL CDllActionCrop::Revert() {
-  jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
-  PlaneLayout newPlanes[MAX_COMPONENTS];
-  PlaneLayout oldPlanes[MAX_COMPONENTS];
-  ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), newPlanes);
-  const int64_t total = ComputeStoreLayout(info, m_iWidthBefore, m_iHeightBefore, oldPlanes);
-  CoefficientArray values = AllocateCoefficients(static_cast<size_t>(total));
-  if (values == nullptr) return 0;
+  const std::optional<StoreGeometry> current = m_pImage->Geometry();
+  const std::optional<StoreGeometry> old =
+      StoreGeometry::ForImage(*m_pImage->HeaderDecompressor(), m_iWidthBefore, m_iHeightBefore);
+  std::optional<NewStore> store = current && old ? NewStore::Allocate(*old) : std::nullopt;
+  if (!store) return 0;
 
-  const Window w = WindowOf(m_iWidthBefore, m_iHeightBefore);
-  const int16_t* store = m_pImage->Coefficients();
   // The window goes back into the old grid; the bands around it are read from the store below.
-  for (int c = 0; c < info.num_components; ++c) {
-    const jpeg_component_info& comp = info.comp_info[c];
-    const int64_t h = comp.h_samp_factor, v = comp.v_samp_factor;
-    GridCopy{store + newPlanes[c].offset,
-             w.right - w.left,
-             newPlanes[c].blockRows,
-             values.get() + oldPlanes[c].offset,
-             w.columns,
-             oldPlanes[c].blockRows,
-             -w.left,
-             -w.top * v,
-             h,
-             false}
-        .Run();
-  }
-  m_pImage->ReplaceStore(std::move(values), static_cast<int32_t>(total));
-  m_counts.Restore(info);
-  m_pImage->SetSize(m_iWidthBefore, m_iHeightBefore);
+  const Window w = WindowOf(*old);
+  CopyWindow(*old, w, *current, store->Values(), false);
+  store->HandTo(*m_pImage);
+  m_counts.Restore(*m_pImage->HeaderDecompressor());
   TransferBands(w, true);
   return 1;
+}
+
+void CDllActionCrop::CopyWindow(const StoreGeometry& old, const Window& w,
+                                const StoreGeometry& cropped, int16_t* to, bool toCropped) {
+  const int16_t* from = m_pImage->Coefficients();
+  for (int c = 0; c < old.components; ++c) {
+    const PlaneGeometry& outer = old.planes[c];
+    const PlaneGeometry& inner = cropped.planes[c];
+    GridCopy copy{};
+    copy.h = outer.h;
+    if (toCropped) {
+      // Block row k of the window shows block row (top x v + k) of the old grid.
+      copy.from = from + outer.offset;
+      copy.fromColumns = w.columns;
+      copy.fromRows = outer.blockRows;
+      copy.to = to + inner.offset;
+      copy.toColumns = w.right - w.left;
+      copy.toRows = inner.blockRows;
+      copy.columnOffset = w.left;
+      copy.rowOffset = w.top * outer.v;
+      copy.zeroOutside = true;
+    } else {
+      copy.from = from + inner.offset;
+      copy.fromColumns = w.right - w.left;
+      copy.fromRows = inner.blockRows;
+      copy.to = to + outer.offset;
+      copy.toColumns = w.columns;
+      copy.toRows = outer.blockRows;
+      copy.columnOffset = -w.left;
+      copy.rowOffset = -w.top * outer.v;
+      copy.zeroOutside = false;
+    }
+    copy.Run();
+  }
 }

@@ -6,6 +6,7 @@
 
 #include "actions/BlockCounts.h"
 #include "actions/DllAction.h"
+#include "jpeg/CoefficientStore.h"
 
 // The left and top edges move down to MCU boundaries; the right and bottom edges stay where the
 // caller put them, so the last MCU column and row may be partial. The new MCU grid is a window
@@ -27,10 +28,14 @@ class CDllActionCrop final : public CDllAction {
     int64_t left, top, right, bottom;  // right and bottom exclusive
     int64_t columns, rows;             // C0 and R0
   };
-  Window WindowOf(int64_t oldWidth, int64_t oldHeight) const;
+  Window WindowOf(const StoreGeometry& old) const;
   // Saves (or reads back) the bands of the old grid outside the window, in the image geometry
   // of the old grid (which must be the image's current one).
   void TransferBands(const Window& w, bool restore);
+  // Copies the window's blocks from the current store into `to`, a store of the other grid:
+  // from the old grid into the cropped one (`toCropped`, zero outside the old grid), or back.
+  void CopyWindow(const StoreGeometry& old, const Window& w, const StoreGeometry& cropped,
+                  int16_t* to, bool toCropped);
 
   int32_t m_iLeft;              // left edge in pixels; Execute aligns it to the MCU grid
   int32_t m_iTop;               // top edge in pixels; Execute aligns it to the MCU grid

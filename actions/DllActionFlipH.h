@@ -6,5 +6,5 @@
 
 class CDllActionFlipH final : public CDllActionReorient {
  public:
-  explicit CDllActionFlipH(int32_t keepPartial) : CDllActionReorient(Kind::kFlipH, keepPartial) {}
+  explicit CDllActionFlipH(int32_t keepPartial) : CDllActionReorient(kFlipH, keepPartial) {}
 };

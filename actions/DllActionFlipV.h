@@ -6,5 +6,5 @@
 
 class CDllActionFlipV final : public CDllActionReorient {
  public:
-  explicit CDllActionFlipV(int32_t keepPartial) : CDllActionReorient(Kind::kFlipV, keepPartial) {}
+  explicit CDllActionFlipV(int32_t keepPartial) : CDllActionReorient(kFlipV, keepPartial) {}
 };

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "image/CoefficientStore.h"
-#include "image/DllImage.h"
+#include "actions/NewStore.h"
+#include "jpeg/CoefficientStore.h"
 
 namespace {
 
@@ -47,15 +47,18 @@ TSL_BOOL CDllActionGrayscale::Execute() {
       luma.v_samp_factor != info.max_v_samp_factor) {
     return 0;
   }
-  PlaneLayout planes[MAX_COMPONENTS];
-  if (ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), planes) < 0) return 0;
-  const int64_t cols = CeilDiv(m_pImage->Width(), 8);
-  const int64_t rows = CeilDiv(m_pImage->Height(), 8);
-  CoefficientArray values = AllocateCoefficients(static_cast<size_t>(cols * rows * 64));
-  if (values == nullptr) return 0;
+  const std::optional<StoreGeometry> old = m_pImage->Geometry();
+  const std::optional<StoreGeometry> shape =
+      StoreGeometry::ForImage(SamplingFactors::Gray(), m_pImage->Width(), m_pImage->Height());
+  std::optional<NewStore> next = old && shape ? NewStore::Allocate(*shape) : std::nullopt;
+  if (!next) return 0;
 
+  // The grid of an 8x8-MCU grayscale image: ceil(W / 8) x ceil(H / 8) blocks.
+  const int64_t cols = shape->planes[0].blocksPerRow;
+  const int64_t rows = shape->planes[0].blockRows;
+  const PlaneGeometry* planes = old->planes;
   int16_t* store = m_pImage->Coefficients();
-  CopyBlockRows(store + planes[kLuminance].offset, planes[kLuminance].blocksPerRow, values.get(),
+  CopyBlockRows(store + planes[kLuminance].offset, planes[kLuminance].blocksPerRow, next->Values(),
                 cols, cols, rows);
   m_iColourSpace = info.jpeg_color_space;
   m_iComponents = std::min(info.num_components, MAX_COMPONENTS);
@@ -69,13 +72,13 @@ TSL_BOOL CDllActionGrayscale::Execute() {
     }
     // The luminance blocks the new store leaves out (filler of the old sampling, or blocks an
     // earlier crop counted): an undo gives them back too, since a later edit may show them.
-    const PlaneLayout& luma = planes[kLuminance];
+    const PlaneGeometry& luma = planes[kLuminance];
     ForEachLeftOutRun(store + luma.offset, luma.blocksPerRow, luma.blockRows, cols, rows,
-                      [&](const int16_t* run, int64_t values) {
-                        m_pUndoStore->Write(run, static_cast<uint32_t>(values * sizeof(int16_t)));
+                      [&](const int16_t* run, int64_t count) {
+                        m_pUndoStore->Write(run, static_cast<uint32_t>(count * sizeof(int16_t)));
                       });
   }
-  m_pImage->ReplaceStore(std::move(values), static_cast<int32_t>(cols * rows * 64));
+  next->HandTo(*m_pImage);
 
   info.jpeg_color_space = JCS_GRAYSCALE;
   info.num_components = 1;
@@ -97,42 +100,35 @@ TSL_BOOL CDllActionGrayscale::Execute() {
 TSL_BOOL CDllActionGrayscale::Revert() {
   jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
   // The layout before the edit, from the kept records.
-  jpeg_decompress_struct before = info;
-  before.num_components = m_iComponents;
-  before.comp_info = m_aRecords;
-  before.max_h_samp_factor = 1;
-  before.max_v_samp_factor = 1;
-  for (int c = 0; c < m_iComponents; ++c) {
-    before.max_h_samp_factor = std::max(before.max_h_samp_factor, m_aRecords[c].h_samp_factor);
-    before.max_v_samp_factor = std::max(before.max_v_samp_factor, m_aRecords[c].v_samp_factor);
-  }
-  PlaneLayout planes[MAX_COMPONENTS];
-  const int64_t total = ComputeStoreLayout(before, m_pImage->Width(), m_pImage->Height(), planes);
-  if (total < 0) return 0;
-  CoefficientArray values = AllocateCoefficients(static_cast<size_t>(total));
-  if (values == nullptr) return 0;
+  const SamplingFactors before = SamplingFactors::Of(m_aRecords, m_iComponents);
+  const std::optional<StoreGeometry> colour =
+      StoreGeometry::ForImage(before, m_pImage->Width(), m_pImage->Height());
+  std::optional<NewStore> store = colour ? NewStore::Allocate(*colour) : std::nullopt;
+  if (!store) return 0;
 
   // The records are read to keep the record's byte sequence; the kept copy is what is restored.
   jpeg_component_info records[MAX_COMPONENTS];
   m_pUndoStore->Read(records, static_cast<uint32_t>(m_iComponents * sizeof(jpeg_component_info)));
   const int64_t cols = info.comp_info[kLuminance].width_in_blocks;
   const int64_t rows = info.comp_info[kLuminance].height_in_blocks;
-  const PlaneLayout& luma = planes[kLuminance];
-  int16_t* plane = values.get() + luma.offset;
+  const PlaneGeometry* planes = colour->planes;
+  const PlaneGeometry& luma = planes[kLuminance];
+  int16_t* values = store->Values();
+  int16_t* plane = values + luma.offset;
   CopyBlockRows(m_pImage->Coefficients(), cols, plane, luma.blocksPerRow, cols, rows);
   // What the store cannot deliver comes back as zeros.
   const auto read = [&](int16_t* run, int64_t count) {
     const size_t bytes = static_cast<size_t>(count) * sizeof(int16_t);
     if (!m_pUndoStore->Read(run, static_cast<uint32_t>(bytes))) std::memset(run, 0, bytes);
   };
-  for (int c = 1; c < m_iComponents; ++c) read(values.get() + planes[c].offset, planes[c].Values());
+  for (int c = 1; c < m_iComponents; ++c) read(values + planes[c].offset, planes[c].Values());
   ForEachLeftOutRun(plane, luma.blocksPerRow, luma.blockRows, cols, rows, read);
 
   std::copy(m_aRecords, m_aRecords + m_iComponents, info.comp_info);
   info.jpeg_color_space = static_cast<J_COLOR_SPACE>(m_iColourSpace);
   info.num_components = m_iComponents;
-  info.max_h_samp_factor = before.max_h_samp_factor;
-  info.max_v_samp_factor = before.max_v_samp_factor;
-  m_pImage->ReplaceStore(std::move(values), static_cast<int32_t>(total));
+  info.max_h_samp_factor = before.hMax;
+  info.max_v_samp_factor = before.vMax;
+  store->HandTo(*m_pImage);
   return 1;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "actions/DllAction.h"
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 // The luminance coefficients are kept untouched, so the result is exact. The new store holds
 // ceil(W / 8) x ceil(H / 8) luminance blocks (the grid of an 8x8-MCU grayscale image), whatever

@@ -6,8 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "image/CoefficientStore.h"
-#include "image/DllImage.h"
+#include "jpeg/CoefficientStore.h"
 
 namespace {
 
@@ -19,10 +18,10 @@ constexpr int32_t kMaxDC = 2286;
 int32_t DeltaOf(int32_t offset) { return std::clamp(offset, -kMaxOffset, kMaxOffset) * 1020 / 100; }
 
 // A scratch run of one DC value per block of the largest plane.
-std::unique_ptr<int16_t[]> ScratchFor(const PlaneLayout* planes, int components) {
+std::unique_ptr<int16_t[]> ScratchFor(const StoreGeometry& geometry) {
   int64_t blocks = 0;
-  for (int c = 0; c < components; ++c) {
-    blocks = std::max<int64_t>(blocks, int64_t{planes[c].blocksPerRow} * planes[c].blockRows);
+  for (int c = 0; c < geometry.components; ++c) {
+    blocks = std::max(blocks, geometry.planes[c].Blocks());
   }
   return std::unique_ptr<int16_t[]>(new (std::nothrow) int16_t[blocks > 0 ? blocks : 1]);
 }
@@ -36,18 +35,17 @@ int32_t CDllActionLevels::OffsetOf(int component) const {
 TSL_BOOL CDllActionLevels::Execute() {
   const jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
   if (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr) return 0;
-  PlaneLayout planes[MAX_COMPONENTS];
-  if (ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), planes) < 0) return 0;
-  const int components = std::min(info.num_components, MAX_COMPONENTS);
-  std::unique_ptr<int16_t[]> saved = ScratchFor(planes, components);
+  const std::optional<StoreGeometry> geometry = m_pImage->Geometry();
+  if (!geometry) return 0;
+  std::unique_ptr<int16_t[]> saved = ScratchFor(*geometry);
   if (saved == nullptr) return 0;
 
   int16_t* store = m_pImage->Coefficients();
-  for (int c = 0; c < components; ++c) {
+  for (int c = 0; c < geometry->components; ++c) {
     const int32_t delta = DeltaOf(OffsetOf(c));
     if (delta == 0) continue;
-    const int64_t blocks = int64_t{planes[c].blocksPerRow} * planes[c].blockRows;
-    int16_t* dc = store + planes[c].offset;
+    const int64_t blocks = geometry->planes[c].Blocks();
+    int16_t* dc = store + geometry->planes[c].offset;
     for (int64_t i = 0; i < blocks; ++i, dc += 64) {
       saved[i] = *dc;
       *dc = static_cast<int16_t>(std::clamp(*dc + delta, kMinDC, kMaxDC));
@@ -60,21 +58,19 @@ TSL_BOOL CDllActionLevels::Execute() {
 }
 
 TSL_BOOL CDllActionLevels::Revert() {
-  const jpeg_decompress_struct& info = *m_pImage->HeaderDecompressor();
-  PlaneLayout planes[MAX_COMPONENTS];
-  if (ComputeStoreLayout(info, m_pImage->Width(), m_pImage->Height(), planes) < 0) return 0;
-  const int components = std::min(info.num_components, MAX_COMPONENTS);
-  std::unique_ptr<int16_t[]> saved = ScratchFor(planes, components);
+  const std::optional<StoreGeometry> geometry = m_pImage->Geometry();
+  if (!geometry) return 0;
+  std::unique_ptr<int16_t[]> saved = ScratchFor(*geometry);
   if (saved == nullptr) return 0;
 
   int16_t* store = m_pImage->Coefficients();
-  for (int c = 0; c < components; ++c) {
+  for (int c = 0; c < geometry->components; ++c) {
     // A non-zero offset always gives a non-zero delta, so these are the runs Execute wrote.
     if (OffsetOf(c) == 0) continue;
-    const int64_t blocks = int64_t{planes[c].blocksPerRow} * planes[c].blockRows;
+    const int64_t blocks = geometry->planes[c].Blocks();
     // Values the store cannot deliver stay as the edit left them: still a sound image.
     if (!m_pUndoStore->Read(saved.get(), static_cast<uint32_t>(blocks * sizeof(int16_t)))) continue;
-    int16_t* dc = store + planes[c].offset;
+    int16_t* dc = store + geometry->planes[c].offset;
     for (int64_t i = 0; i < blocks; ++i, dc += 64) *dc = saved[i];
   }
   return 1;

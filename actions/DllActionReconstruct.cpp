@@ -5,25 +5,21 @@
 #include <memory>
 #include <new>
 
-#include "image/CoefficientStore.h"
-#include "image/DllImage.h"
+#include "jpeg/CoefficientStore.h"
 #include "pixels/DCT.h"
 
 MCURect CDllActionReconstruct::WholeImage() const {
-  const int32_t columns =
-      static_cast<int32_t>(CeilDiv(m_pImage->GetWidth(), m_pImage->GetMCUWidth()));
-  const int32_t rows =
-      static_cast<int32_t>(CeilDiv(m_pImage->GetHeight(), m_pImage->GetMCUHeight()));
-  return MCURect(0, 0, columns, rows);
+  const std::optional<StoreGeometry> geometry = m_pImage->Geometry();
+  if (!geometry) return MCURect(0, 0, 0, 0);
+  return MCURect(0, 0, static_cast<int32_t>(geometry->mcuColumns),
+                 static_cast<int32_t>(geometry->mcuRows));
 }
 
 TSL_BOOL CDllActionReconstruct::Execute() {
   int16_t* store = m_pImage->Coefficients();
   if (store == nullptr) return 0;
   CDCT dct(m_pImage->HeaderDecompressor());
-  if (!dct.CanReconstruct() || dct.StoreCoefficientCount() > m_pImage->CoefficientCount()) {
-    return 0;
-  }
+  if (!dct.CanReconstruct() || !dct.StoreHolds(m_pImage->CoefficientCount())) return 0;
   // The bands of every pass are had before anything changes, so that running out of memory
   // leaves the image as it was.
   std::unique_ptr<int32_t[]> bands(new (std::nothrow)

@@ -7,5 +7,5 @@
 class CDllActionRotateLeft final : public CDllActionReorient {
  public:
   explicit CDllActionRotateLeft(int32_t keepPartial)
-      : CDllActionReorient(Kind::kRotateLeft, keepPartial) {}
+      : CDllActionReorient(kRotateLeft, keepPartial) {}
 };

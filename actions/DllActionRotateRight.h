@@ -7,5 +7,5 @@
 class CDllActionRotateRight final : public CDllActionReorient {
  public:
   explicit CDllActionRotateRight(int32_t keepPartial)
-      : CDllActionReorient(Kind::kRotateRight, keepPartial) {}
+      : CDllActionReorient(kRotateRight, keepPartial) {}
 };

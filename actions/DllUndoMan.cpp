@@ -2,11 +2,9 @@
 // CDllUndoMan: the action list behind every edit and Undo.
 #include "actions/DllUndoMan.h"
 
-#include "image/DllImage.h"
-
 TSL_BOOL CDllUndoMan::DoAction(CDllAction* action) {
   std::unique_ptr<CDllAction> owned(action);
-  if (owned == nullptr || m_pImage == nullptr || !m_pImage->IsOpen()) return 0;
+  if (owned == nullptr || m_pImage == nullptr || m_pImage->Coefficients() == nullptr) return 0;
   // Reserve first, so that keeping a successful action cannot fail after the image changed.
   m_vActions.reserve(m_vActions.size() + 1);
   if (!owned->Do(m_pImage, m_pUndoStore)) return 0;

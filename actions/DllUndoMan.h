@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "actions/DllAction.h"
+#include "actions/EditableImage.h"
 
 class CDllUndoMan {
  public:
-  explicit CDllUndoMan(CDllImage* image) : m_pImage(image) {}
+  explicit CDllUndoMan(EditableImage* image) : m_pImage(image) {}
   virtual ~CDllUndoMan() { Clear(); }
   CDllUndoMan(const CDllUndoMan&) = delete;
   CDllUndoMan& operator=(const CDllUndoMan&) = delete;
@@ -25,7 +26,7 @@ class CDllUndoMan {
   void Clear();
 
  private:
-  CDllImage* m_pImage;                                  // the owning image object
+  EditableImage* m_pImage;                              // the owning image object
   IUndoStore* m_pUndoStore = nullptr;                   // handed to every action that runs
   std::vector<std::unique_ptr<CDllAction>> m_vActions;  // done actions, oldest first
 };

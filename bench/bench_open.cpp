@@ -6,7 +6,6 @@
 //   bench_open --peak FILE          opens FILE once and prints peak memory beside the store size
 #include <benchmark/benchmark.h>
 
-#include <csetjmp>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -39,31 +38,12 @@ void BM_TesselOpen(benchmark::State& state) {
 }
 BENCHMARK(BM_TesselOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-[[noreturn]] void Exit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-
 // jpeg_read_header plus jpeg_read_coefficients and nothing else: what any open must pay.
 bool ReadCoefficientsOnly(const fixtures::Bytes& jpeg) {
-  Errors errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = jpeg_std_error(&errors.mgr);
-  errors.mgr.error_exit = Exit;
-  if (setjmp(errors.jump) != 0) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
-  benchmark::DoNotOptimize(arrays);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  return fixtures::WithHeaderRead(jpeg, [](j_decompress_ptr cinfo) {
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(cinfo);
+    benchmark::DoNotOptimize(arrays);
+  });
 }
 
 void BM_LibjpegReadCoefficients(benchmark::State& state) {

@@ -4,7 +4,6 @@
 // included), and the per-block cost of the two transforms.
 #include <benchmark/benchmark.h>
 
-#include <csetjmp>
 #include <cstdlib>
 
 #include "image/DllImage.h"
@@ -36,44 +35,24 @@ void BM_GetBitmap(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-
 // libjpeg-turbo's full decode into a preallocated blue-green-red buffer, several rows a call.
 bool LibjpegDecode(const fixtures::Bytes& jpeg, uint8_t* out) {
-  Errors errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = jpeg_std_error(&errors.mgr);
-  errors.mgr.error_exit = ErrorExit;
-  if (setjmp(errors.jump) != 0) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_EXT_BGR;
-  cinfo.dct_method = JDCT_ISLOW;
-  cinfo.do_fancy_upsampling = FALSE;
-  jpeg_start_decompress(&cinfo);
-  const size_t rowBytes = size_t{3} * cinfo.output_width;
-  JSAMPROW rows[16];
-  while (cinfo.output_scanline < cinfo.output_height) {
-    for (int i = 0; i < 16; ++i) {
-      const JDIMENSION row = cinfo.output_scanline + static_cast<JDIMENSION>(i);
-      rows[i] = out + rowBytes * (row < cinfo.output_height ? row : cinfo.output_height - 1);
+  return fixtures::WithHeaderRead(jpeg, [out](j_decompress_ptr cinfo) {
+    cinfo->out_color_space = JCS_EXT_BGR;
+    cinfo->dct_method = JDCT_ISLOW;
+    cinfo->do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(cinfo);
+    const size_t rowBytes = size_t{3} * cinfo->output_width;
+    JSAMPROW rows[16];
+    while (cinfo->output_scanline < cinfo->output_height) {
+      for (int i = 0; i < 16; ++i) {
+        const JDIMENSION row = cinfo->output_scanline + static_cast<JDIMENSION>(i);
+        rows[i] = out + rowBytes * (row < cinfo->output_height ? row : cinfo->output_height - 1);
+      }
+      jpeg_read_scanlines(cinfo, rows, 16);
     }
-    jpeg_read_scanlines(&cinfo, rows, 16);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+    jpeg_finish_decompress(cinfo);
+  });
 }
 
 void BM_LibjpegTurboFullDecode(benchmark::State& state) {

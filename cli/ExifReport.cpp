@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "cli/Common.h"
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 #include "platform/Files.h"
 
 namespace cli {

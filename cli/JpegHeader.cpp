@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 namespace cli {
 namespace {

@@ -11,13 +11,10 @@
 
 #include "cli/Common.h"
 #include "cli/Png.h"
+#include "jpeg/CoefficientStore.h"
 
 namespace cli {
 namespace {
-
-int64_t RoundUp(int64_t value, int64_t multiple) {
-  return multiple > 0 ? (value + multiple - 1) / multiple * multiple : value;
-}
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "image/ErrorRecord.h"
+#include "jpeg/ErrorRecord.h"
 #include "metadata/Exif.h"
 
 namespace {

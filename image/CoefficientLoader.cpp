@@ -16,18 +16,10 @@
 #include "image/CoefficientLoader.h"
 
 #include <cstring>
+#include <optional>
 
-#include "image/ErrorRecord.h"
-#include "image/MemorySource.h"
-
-void AttachJpegInput(j_decompress_ptr cinfo, const JpegInput& input, MemorySource* memory) {
-  if (input.file != nullptr) {
-    std::fseek(input.file, 0, SEEK_SET);
-    jpeg_stdio_src(cinfo, input.file);
-  } else {
-    AttachMemorySource(cinfo, memory, input.data, input.size);
-  }
-}
+#include "jpeg/ErrorRecord.h"
+#include "jpeg/Sources.h"
 
 namespace {
 
@@ -44,7 +36,7 @@ struct StoreArrays {
   jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION);
   JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean);
   int16_t* store;
-  const PlaneLayout* planes;
+  const PlaneGeometry* planes;
   int components;
   int requested;  // planes handed out so far, in component order
   PlaneArray arrays[MAX_COMPONENTS];
@@ -132,7 +124,7 @@ void DequantizeBlock(const JCOEF* in, const uint16_t* quant, int16_t* out) {
 // their quantizers, filler blocks zero. `rowAt(r)` gives block row r of the decoded array, which
 // may be the plane's own row (the multiply then works in place).
 template <typename RowAt>
-void FillPlane(const jpeg_component_info& comp, const JQUANT_TBL& q, const PlaneLayout& plane,
+void FillPlane(const jpeg_component_info& comp, const JQUANT_TBL& q, const PlaneGeometry& plane,
                int16_t* out, RowAt&& rowAt) {
   uint16_t quant[DCTSIZE2];
   for (int k = 0; k < DCTSIZE2; ++k) quant[k] = q.quantval[k];
@@ -169,7 +161,7 @@ bool LoadCoefficients(const jpeg_decompress_struct& header, const JpegInput& inp
   jpeg_decompress_struct cinfo{};
   MemorySource memory{};
   StoreArrays lent{};
-  PlaneLayout planes[MAX_COMPONENTS];
+  std::optional<StoreGeometry> geometry;
   int16_t* volatile values = nullptr;
   cinfo.err = PrepareErrorRecord(record);
   if (TSL_ARM_ERRORS(record)) {
@@ -180,12 +172,13 @@ bool LoadCoefficients(const jpeg_decompress_struct& header, const JpegInput& inp
   jpeg_create_decompress(&cinfo);
   AttachJpegInput(&cinfo, input, &memory);
   jpeg_read_header(&cinfo, TRUE);
-  const int64_t total = ComputeStoreLayout(header, cinfo.image_width, cinfo.image_height, planes);
-  if (!SameFrame(header, cinfo) || total < 0 || cinfo.num_components > MAX_COMPONENTS) {
+  geometry = StoreGeometry::ForImage(header, cinfo.image_width, cinfo.image_height);
+  if (!SameFrame(header, cinfo) || !geometry || cinfo.num_components > MAX_COMPONENTS) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  values = AllocateZeroedCoefficients(static_cast<size_t>(total)).release();
+  const PlaneGeometry* planes = geometry->planes;
+  values = AllocateZeroedCoefficients(static_cast<size_t>(geometry->values)).release();
   if (values == nullptr) {
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -215,6 +208,6 @@ bool LoadCoefficients(const jpeg_decompress_struct& header, const JpegInput& inp
   }
   jpeg_destroy_decompress(&cinfo);
   store->reset(values);
-  *count = static_cast<int32_t>(total);
+  *count = static_cast<int32_t>(geometry->values);
   return true;
 }

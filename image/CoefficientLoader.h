@@ -5,15 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "image/CoefficientStore.h"
-#include "image/Jpeg.h"
-
-// Where the loader reads: an open file (read from its start) or the caller's bytes.
-struct JpegInput {
-  FILE* file = nullptr;
-  const uint8_t* data = nullptr;
-  int32_t size = 0;
-};
+#include "jpeg/CoefficientStore.h"
+#include "jpeg/Jpeg.h"
+#include "jpeg/Sources.h"
 
 // Reads the stream again with a temporary decompression object and fills a store laid out
 // for `header` (the header decompressor of the same stream): each coefficient times its
@@ -22,8 +16,3 @@ struct JpegInput {
 // library's own arrays are copied, which gives the identical store.
 bool LoadCoefficients(const jpeg_decompress_struct& header, const JpegInput& input,
                       CoefficientArray* store, int32_t* count, bool lendStore = true);
-
-// Attaches `input` to `cinfo`: jpeg_stdio_src on the file (rewound) or a memory source
-// prepared in `memory`, which must outlive the reading.
-struct MemorySource;
-void AttachJpegInput(j_decompress_ptr cinfo, const JpegInput& input, MemorySource* memory);

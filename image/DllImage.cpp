@@ -5,18 +5,19 @@
 #include <cstring>
 #include <new>
 
+#include "actions/DllActionApplyBitmapChanges.h"
 #include "actions/DllActionCrop.h"
 #include "actions/DllActionFlipH.h"
 #include "actions/DllActionFlipV.h"
 #include "actions/DllActionGrayscale.h"
 #include "actions/DllActionLevels.h"
+#include "actions/DllActionReconstruct.h"
 #include "actions/DllActionRotateLeft.h"
 #include "actions/DllActionRotateRight.h"
-#include "actions/DllActionApplyBitmapChanges.h"
-#include "actions/DllActionReconstruct.h"
 #include "image/CoefficientLoader.h"
-#include "image/MemorySource.h"
 #include "image/Save.h"
+#include "jpeg/Guarded.h"
+#include "jpeg/Sources.h"
 #include "pixels/FileThumbnail.h"
 #include "pixels/Render.h"
 
@@ -27,25 +28,6 @@ constexpr int kJcsYCbCr = 3;
 
 bool SameIID(const TesselIID& a, const TesselIID& b) {
   return std::memcmp(&a, &b, sizeof(TesselIID)) == 0;
-}
-
-// Nothing is thrown across the interface: a method that runs out of memory (or meets any other
-// exception) returns its failure result instead.
-template <typename Result, typename Body>
-Result Guarded(Result failure, Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return failure;
-  }
-}
-
-template <typename Body>
-void Guarded(Body&& body) noexcept {
-  try {
-    body();
-  } catch (...) {
-  }
 }
 
 }  // namespace
@@ -145,7 +127,7 @@ TSL_BOOL CDllImage::ReadHeaderAndStore(const Source& source, TSL_BOOL headerOnly
   if (headerOnly) return 1;
   // An image whose store could not be counted in 32 bits is refused before anything is
   // allocated (the library's own coefficient arrays included).
-  if (ComputeStoreLayout(m_info, m_info.image_width, m_info.image_height, nullptr) < 0 ||
+  if (!StoreGeometry::ForImage(m_info, m_info.image_width, m_info.image_height) ||
       !LoadCoefficients(m_info, input, &m_pCoefficients, &m_iCoefficientCount)) {
     DestroyHeaderDecompressor();
     return 0;
@@ -193,7 +175,7 @@ TSL_BOOL CDllImage::Reconstruct(int32_t passes, TesselProgressFunc progress) {
 }
 
 TSL_BOOL CDllImage::GetBitmap(uint8_t* bits, int32_t stride, int32_t fullMCU) {
-  return RenderBitmap(*this, bits, stride, fullMCU);
+  return RenderBitmap(View(), bits, stride, fullMCU);
 }
 
 int32_t CDllImage::GetFileSize() {

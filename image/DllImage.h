@@ -7,15 +7,16 @@
 #include <string>
 
 #include "actions/DllUndoMan.h"
-#include "image/CoefficientStore.h"
-#include "image/ErrorRecord.h"
+#include "actions/EditableImage.h"
 #include "image/ImageSettings.h"
-#include "image/Jpeg.h"
+#include "jpeg/CoefficientStore.h"
+#include "jpeg/ErrorRecord.h"
+#include "jpeg/Jpeg.h"
 #include "metadata/Exif.h"
 #include "platform/Files.h"
 #include "tessel/tessel.h"
 
-class CDllImage final : public ITessel, public ITesselEx {
+class CDllImage final : public ITessel, public ITesselEx, public EditableImage {
  public:
   CDllImage();
   virtual ~CDllImage();
@@ -90,22 +91,27 @@ class CDllImage final : public ITessel, public ITesselEx {
   // The settings made with SetOption.
   const ImageSettings& Settings() const { return m_settings; }
 
-  // The header decompressor: describes the open image; actions edit it to follow the image.
-  jpeg_decompress_struct* HeaderDecompressor() { return &m_info; }
-  // The error record shared by the header decompressor and the lossless writer.
-  ErrorRecord& Errors() { return m_errors; }
-  CExif& Exif() { return m_exif; }
-  int32_t Width() const { return m_iWidth; }
-  int32_t Height() const { return m_iHeight; }
-  void SetSize(int32_t width, int32_t height) {
+  // EditableImage: what the actions read and change (actions/EditableImage.h).
+  jpeg_decompress_struct* HeaderDecompressor() override { return &m_info; }
+  int16_t* Coefficients() override { return m_pCoefficients.get(); }
+  int32_t CoefficientCount() const override { return m_iCoefficientCount; }
+  void ReplaceStore(CoefficientArray values, int32_t count) override;
+  int32_t Width() const override { return m_iWidth; }
+  int32_t Height() const override { return m_iHeight; }
+  void SetSize(int32_t width, int32_t height) override {
     m_iWidth = width;
     m_iHeight = height;
   }
-  // The store: null and 0 when no image is open.
-  int16_t* Coefficients() { return m_pCoefficients.get(); }
-  int32_t CoefficientCount() const { return m_iCoefficientCount; }
-  // Frees the current array and takes ownership of `values` with its count.
-  void ReplaceStore(CoefficientArray values, int32_t count);
+  uint16_t ExifOrientation() const override { return m_exif.GetOrientation(); }
+  void SetExifOrientation(uint16_t orientation) override { m_exif.SetOrientation(orientation); }
+
+  // What rendering and the writers read: the header decompressor, the store and the size.
+  StoreView View() const {
+    return StoreView{&m_info, m_pCoefficients.get(), m_iCoefficientCount, m_iWidth, m_iHeight};
+  }
+  // The error record shared by the header decompressor and the lossless writer.
+  ErrorRecord& Errors() { return m_errors; }
+  CExif& Exif() { return m_exif; }
   // The times captured by the last Open (zero on a new object).
   const FileTimes& Times() const { return m_times; }
   // Path of the most recent successful Save; empty after construction and Close.

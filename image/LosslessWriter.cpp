@@ -3,25 +3,24 @@
 //
 // The compression object copies the header decompressor's critical parameters (colour space,
 // component identifiers, sampling, quantization tables as the edits left them) and takes the
-// image object's current size. Its coefficients live in the library's virtual block arrays,
-// which are filled one MCU row at a time: the row's blocks of every component are gathered from
-// the store into a staging buffer, then quantized into the arrays. Only the real blocks of the
-// output are written; the library makes its own edge blocks for incomplete MCUs, so filler
-// blocks of the store never reach the file. The library then writes one sequential,
-// Huffman-coded scan without restart markers, whatever the source's coding was.
+// image's current size. The library reads the coefficients through its memory manager's
+// virtual block arrays; here each array is a view of a plane of the store that quantizes the
+// block rows the library asks for when it asks, so the image is never held twice. Only the
+// real blocks of the output are quantized; the library makes its own edge blocks for
+// incomplete MCUs, so filler blocks of the store never reach the file. The library then writes
+// one sequential, Huffman-coded scan without restart markers, whatever the source's coding was.
 #include "image/LosslessWriter.h"
 
 #include <jerror.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include "image/CoefficientStore.h"
-#include "image/DllImage.h"
-#include "image/ErrorRecord.h"
+#include "jpeg/CoefficientStore.h"
+#include "jpeg/ErrorRecord.h"
+#include "metadata/Exif.h"
 
 namespace {
 
@@ -35,85 +34,24 @@ constexpr uint32_t kLargestAc = 1023;
 constexpr int32_t kSmallestDc = -1024;
 constexpr int32_t kLargestDc = 1023;
 
-// The geometry the writer works with, from the image object's size and the header
-// decompressor's sampling.
+// The geometry the writer works with, from the image's size and the header decompressor's
+// sampling.
 struct WriteLayout {
-  int32_t mcuRows = 0;                        // My
-  PlaneLayout planes[kMaxWrittenComponents];  // Bc, Rc and the plane offset per component
+  StoreGeometry store;                        // Bc, Rc and the plane offset per component
   int32_t realBlocks[kMaxWrittenComponents];  // ceil(W * hc / (8 * Hmax)): blocks of the output
-  int64_t stagingValues = 0;                  // one MCU row of every component
 };
 
 // False when the store does not match the header decompressor at the image's size (which no
 // correct edit produces) or the image cannot be written in one scan.
-bool ComputeWriteLayout(CDllImage& image, WriteLayout* layout) {
-  const jpeg_decompress_struct& info = *image.HeaderDecompressor();
+bool ComputeWriteLayout(const StoreView& image, WriteLayout* layout) {
+  const jpeg_decompress_struct& info = *image.header;
   if (info.num_components < 1 || info.num_components > kMaxWrittenComponents) return false;
-  const int64_t width = image.Width();
-  const int64_t height = image.Height();
-  if (width < 1 || height < 1) return false;
-  const int64_t total = ComputeStoreLayout(info, width, height, layout->planes);
-  if (total < 0 || total != image.CoefficientCount()) return false;
-  layout->mcuRows = static_cast<int32_t>(CeilDiv(height, int64_t{8} * info.max_v_samp_factor));
-  layout->stagingValues = 0;
+  if (image.width < 1 || image.height < 1) return false;
+  const std::optional<StoreGeometry> geometry = image.Geometry();
+  if (!geometry || geometry->values != image.count) return false;
+  layout->store = *geometry;
   for (int c = 0; c < info.num_components; ++c) {
-    const jpeg_component_info& comp = info.comp_info[c];
-    layout->realBlocks[c] = static_cast<int32_t>(
-        CeilDiv(width * comp.h_samp_factor, int64_t{8} * info.max_h_samp_factor));
-    layout->stagingValues += int64_t{64} * layout->planes[c].blocksPerRow * comp.v_samp_factor;
-  }
-  return true;
-}
-
-// Requests one virtual block array per component, Bc blocks by Rc rows, accessed vc rows at a
-// time and not pre-zeroed, and realizes them.
-jvirt_barray_ptr* RequestArrays(j_compress_ptr cinfo, const WriteLayout& layout) {
-  auto common = reinterpret_cast<j_common_ptr>(cinfo);
-  auto* arrays = static_cast<jvirt_barray_ptr*>(cinfo->mem->alloc_small(
-      common, JPOOL_IMAGE, sizeof(jvirt_barray_ptr) * static_cast<size_t>(cinfo->num_components)));
-  for (int c = 0; c < cinfo->num_components; ++c) {
-    arrays[c] = cinfo->mem->request_virt_barray(
-        common, JPOOL_IMAGE, FALSE, static_cast<JDIMENSION>(layout.planes[c].blocksPerRow),
-        static_cast<JDIMENSION>(layout.planes[c].blockRows),
-        static_cast<JDIMENSION>(cinfo->comp_info[c].v_samp_factor));
-  }
-  cinfo->mem->realize_virt_arrays(common);
-  return arrays;
-}
-
-// Copies the vc block rows of MCU row `row` of every component's plane into `staging`,
-// component after component.
-void GatherMcuRow(const int16_t* store, const j_compress_ptr cinfo, const WriteLayout& layout,
-                  int32_t row, int16_t* staging) {
-  for (int c = 0; c < cinfo->num_components; ++c) {
-    const PlaneLayout& plane = layout.planes[c];
-    const int64_t rowValues = int64_t{64} * plane.blocksPerRow;
-    const int32_t v = cinfo->comp_info[c].v_samp_factor;
-    const int16_t* from = store + plane.offset + rowValues * row * v;
-    std::memcpy(staging, from, static_cast<size_t>(rowValues * v) * sizeof(int16_t));
-    staging += rowValues * v;
-  }
-}
-
-// Quantizes the staged MCU row into the arrays: the real blocks of each of the vc block rows.
-// False when a value cannot be Huffman-coded.
-bool QuantizeMcuRow(j_compress_ptr cinfo, jvirt_barray_ptr* arrays, const WriteLayout& layout,
-                    const QuantizerTable* tables, int32_t row, const int16_t* staging) {
-  for (int c = 0; c < cinfo->num_components; ++c) {
-    const PlaneLayout& plane = layout.planes[c];
-    const int32_t v = cinfo->comp_info[c].v_samp_factor;
-    JBLOCKARRAY rows = cinfo->mem->access_virt_barray(reinterpret_cast<j_common_ptr>(cinfo),
-                                                      arrays[c], static_cast<JDIMENSION>(row * v),
-                                                      static_cast<JDIMENSION>(v), TRUE);
-    bool fits = true;
-    for (int32_t r = 0; r < v; ++r) {
-      const int16_t* in = staging + int64_t{64} * plane.blocksPerRow * r;
-      for (int32_t x = 0; x < layout.realBlocks[c]; ++x) {
-        fits &= QuantizeBlock(in + int64_t{64} * x, tables[c], rows[r][x]);
-      }
-    }
-    if (!fits) return false;
-    staging += int64_t{64} * plane.blocksPerRow * v;
+    layout->realBlocks[c] = static_cast<int32_t>(geometry->ImageBlocksAcross(c));
   }
   return true;
 }
@@ -134,17 +72,17 @@ bool PrepareTables(j_compress_ptr cinfo, QuantizerTable* tables) {
 // takes three components for YCbCr, which would turn an RGB image's colours. The library's
 // colour-space defaults already say where it belongs, so the Exif model's wish only narrows
 // them.
-void DecideJfifHeader(CDllImage& image, j_compress_ptr cinfo, const TesselSaveOptions& options) {
-  const bool wanted = image.Exif().WantJfifHeader(options.bKeepMetadata) != 0;
+void DecideJfifHeader(const CExif& exif, j_compress_ptr cinfo, const TesselSaveOptions& options) {
+  const bool wanted = exif.WantJfifHeader(options.bKeepMetadata) != 0;
   cinfo->write_JFIF_header = (cinfo->write_JFIF_header && wanted) ? TRUE : FALSE;
 }
 
-// The on-demand route. The library reads the coefficient arrays only through its memory
-// manager's access_virt_barray, one MCU row of each component at a time (twice when it computes
-// Huffman tables). A store view stands in for a component's array: each access quantizes the
-// requested block rows straight from the store into a window of vc rows, so the coefficients
-// are never held twice. The output is the same as through filled arrays.
-struct StoreView {
+// The library reads the coefficient arrays only through its memory manager's
+// access_virt_barray, one MCU row of each component at a time (twice when it computes Huffman
+// tables). A plane view stands in for a component's array: each access quantizes the requested
+// block rows straight from the store into a window of vc rows, so the coefficients are never
+// held twice.
+struct PlaneView {
   const int16_t* plane = nullptr;  // the component's plane in the store
   int32_t blocksPerRow = 0;        // Bc
   int32_t blockRows = 0;           // Rc
@@ -155,8 +93,8 @@ struct StoreView {
 };
 
 // Reached through the compression object's client_data while the views are in use.
-struct StoreViews {
-  StoreView views[kMaxWrittenComponents];
+struct PlaneViews {
+  PlaneView views[kMaxWrittenComponents];
   int count = 0;
   // The memory manager's own access, for arrays that are not views.
   JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
@@ -169,11 +107,11 @@ struct StoreViews {
 }
 
 // A library callback: holds no object with a destructor, since errors leave through longjmp.
-JBLOCKARRAY AccessStoreView(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION start,
+JBLOCKARRAY AccessPlaneView(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION start,
                             JDIMENSION rows, boolean writable) {
-  auto* views = static_cast<StoreViews*>(cinfo->client_data);
+  auto* views = static_cast<PlaneViews*>(cinfo->client_data);
   for (int c = 0; c < views->count; ++c) {
-    StoreView& view = views->views[c];
+    PlaneView& view = views->views[c];
     if (array != reinterpret_cast<jvirt_barray_ptr>(&view)) continue;
     if (rows > static_cast<JDIMENSION>(view.windowRows) || int64_t{start} + rows > view.blockRows) {
       FailAccess(cinfo, JERR_BAD_VIRTUAL_ACCESS);
@@ -194,18 +132,19 @@ JBLOCKARRAY AccessStoreView(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSI
 }
 
 // Sets up one view per component over the store and hands the library their handles.
-jvirt_barray_ptr* MakeStoreViews(j_compress_ptr cinfo, const WriteLayout& layout,
+jvirt_barray_ptr* MakePlaneViews(j_compress_ptr cinfo, const WriteLayout& layout,
                                  const int16_t* store, const QuantizerTable* tables,
-                                 StoreViews* views) {
+                                 PlaneViews* views) {
   auto common = reinterpret_cast<j_common_ptr>(cinfo);
   auto* arrays = static_cast<jvirt_barray_ptr*>(cinfo->mem->alloc_small(
       common, JPOOL_IMAGE, sizeof(jvirt_barray_ptr) * static_cast<size_t>(cinfo->num_components)));
   views->count = cinfo->num_components;
   for (int c = 0; c < cinfo->num_components; ++c) {
-    StoreView& view = views->views[c];
-    view.plane = store + layout.planes[c].offset;
-    view.blocksPerRow = layout.planes[c].blocksPerRow;
-    view.blockRows = layout.planes[c].blockRows;
+    const PlaneGeometry& plane = layout.store.planes[c];
+    PlaneView& view = views->views[c];
+    view.plane = store + plane.offset;
+    view.blocksPerRow = plane.blocksPerRow;
+    view.blockRows = plane.blockRows;
     view.realBlocks = layout.realBlocks[c];
     view.windowRows = cinfo->comp_info[c].v_samp_factor;
     view.window =
@@ -216,20 +155,8 @@ jvirt_barray_ptr* MakeStoreViews(j_compress_ptr cinfo, const WriteLayout& layout
   }
   views->access = cinfo->mem->access_virt_barray;
   cinfo->client_data = views;
-  cinfo->mem->access_virt_barray = AccessStoreView;
+  cinfo->mem->access_virt_barray = AccessPlaneView;
   return arrays;
-}
-
-// The staged route: fills the library's arrays one MCU row at a time from a staging buffer.
-// False when a value cannot be Huffman-coded or the buffer cannot be had.
-bool FillArrays(j_compress_ptr cinfo, jvirt_barray_ptr* arrays, const WriteLayout& layout,
-                const QuantizerTable* tables, const int16_t* store, int16_t* staging) {
-  if (staging == nullptr) return false;
-  for (int32_t row = 0; row < layout.mcuRows; ++row) {
-    GatherMcuRow(store, cinfo, layout, row, staging);
-    if (!QuantizeMcuRow(cinfo, arrays, layout, tables, row, staging)) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -327,31 +254,29 @@ bool QuantizeBlock(const int16_t* in, const QuantizerTable& table, JCOEF* out) {
 
 #endif
 
-TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* destination,
-                       const TesselSaveOptions& options, const uint8_t* thumbnail,
-                       int32_t thumbnailLength, LosslessRoute route) {
-  if (!image.IsOpen()) return 0;
+TSL_BOOL WriteLossless(const StoreView& image, CExif& exif, ErrorRecord& errors, FILE* file,
+                       jpeg_destination_mgr* destination, const TesselSaveOptions& options,
+                       const uint8_t* thumbnail, int32_t thumbnailLength) {
+  if (!image.HasStore()) return 0;
   if (file == nullptr && destination == nullptr) return 0;
   WriteLayout layout;
   if (!ComputeWriteLayout(image, &layout)) return 0;
-  // Everything the failure path reads is set before the jump buffer is armed, or is volatile.
+  // Everything the failure path reads is set before the jump buffer is armed.
   jpeg_compress_struct cinfo{};
-  int16_t* volatile staging = nullptr;
   QuantizerTable tables[kMaxWrittenComponents];
-  StoreViews views;
-  ErrorRecord& errors = image.Errors();
+  PlaneViews views;
   cinfo.err = PrepareErrorRecord(errors);
   if (TSL_ARM_ERRORS(errors)) {
-    std::free(staging);
     jpeg_destroy_compress(&cinfo);
     return 0;
   }
   jpeg_create_compress(&cinfo);
-  jpeg_copy_critical_parameters(image.HeaderDecompressor(), &cinfo);
+  // The library's prototype is not const; it only reads the header decompressor.
+  jpeg_copy_critical_parameters(const_cast<j_decompress_ptr>(image.header), &cinfo);
   // The size the edits left; the library derives the components' block counts from it when the
   // coefficients are written.
-  cinfo.image_width = static_cast<JDIMENSION>(image.Width());
-  cinfo.image_height = static_cast<JDIMENSION>(image.Height());
+  cinfo.image_width = static_cast<JDIMENSION>(image.width);
+  cinfo.image_height = static_cast<JDIMENSION>(image.height);
   cinfo.optimize_coding = (options.bOptimize & 0xFF) != 0 ? TRUE : FALSE;
   if (destination != nullptr) {
     cinfo.dest = destination;
@@ -362,27 +287,13 @@ TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* desti
     jpeg_destroy_compress(&cinfo);
     return 0;
   }
-  const int16_t* store = image.Coefficients();
-  jvirt_barray_ptr* arrays = route == LosslessRoute::kOnDemand
-                                 ? MakeStoreViews(&cinfo, layout, store, tables, &views)
-                                 : RequestArrays(&cinfo, layout);
-  DecideJfifHeader(image, &cinfo, options);
+  jvirt_barray_ptr* arrays = MakePlaneViews(&cinfo, layout, image.values, tables, &views);
+  DecideJfifHeader(exif, &cinfo, options);
   jpeg_write_coefficients(&cinfo, arrays);
-  image.Exif().WriteMarkers(
-      image.HeaderDecompressor()->marker_list, &cinfo, options.bKeepComments, options.bKeepMetadata,
+  exif.WriteMarkers(
+      image.header->marker_list, &cinfo, options.bKeepComments, options.bKeepMetadata,
       options.iThumbnailMode, thumbnail,
       thumbnail != nullptr && thumbnailLength > 0 ? static_cast<uint32_t>(thumbnailLength) : 0);
-  if (route == LosslessRoute::kStaged) {
-    staging = static_cast<int16_t*>(
-        std::malloc(static_cast<size_t>(layout.stagingValues) * sizeof(int16_t)));
-    if (!FillArrays(&cinfo, arrays, layout, tables, store, staging)) {
-      std::free(staging);
-      jpeg_destroy_compress(&cinfo);
-      return 0;
-    }
-    std::free(staging);
-    staging = nullptr;
-  }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
   return 1;

@@ -5,31 +5,24 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "image/Jpeg.h"
+#include "jpeg/CoefficientStore.h"
+#include "jpeg/ErrorRecord.h"
+#include "jpeg/Jpeg.h"
 #include "tessel/tessel.h"
 
-class CDllImage;
+class CExif;
 
-// How the coefficients reach the library. Both give the same bytes.
-enum class LosslessRoute {
-  // The library's virtual block arrays, filled one MCU row at a time from a staging buffer
-  // before the stream is written: a second, quantized copy of every coefficient.
-  kStaged,
-  // Views of the store that quantize each MCU row when the library reads it: no second copy.
-  kOnDemand,
-};
-
-// Writes the open image of `image` as a sequential, Huffman-coded JPEG stream without restart
-// markers: the header decompressor's critical parameters, the image's current size, the kept
-// markers through the Exif model, and every real block of the store quantized again. The
-// output goes to `destination` when it is given, else to `file`. `thumbnail` (length bytes, or
-// null) is handed to the metadata writer. False when no image is open, when the image has more
-// than four components (one scan cannot hold them), when a quantized value lies beyond what a
-// baseline Huffman code carries, or on any library error; bytes already given to the
-// destination stay there.
-TSL_BOOL WriteLossless(CDllImage& image, FILE* file, jpeg_destination_mgr* destination,
-                       const TesselSaveOptions& options, const uint8_t* thumbnail,
-                       int32_t thumbnailLength, LosslessRoute route = LosslessRoute::kOnDemand);
+// Writes `image` as a sequential, Huffman-coded JPEG stream without restart markers: the
+// header decompressor's critical parameters, the image's current size, the kept markers
+// through the Exif model `exif`, and every real block of the store quantized again. The library
+// reports its errors through `errors`. The output goes to `destination` when it is given, else
+// to `file`. `thumbnail` (length bytes, or null) is handed to the metadata writer. False when
+// no store is loaded, when the image has more than four components (one scan cannot hold
+// them), when a quantized value lies beyond what a baseline Huffman code carries, or on any
+// library error; bytes already given to the destination stay there.
+TSL_BOOL WriteLossless(const StoreView& image, CExif& exif, ErrorRecord& errors, FILE* file,
+                       jpeg_destination_mgr* destination, const TesselSaveOptions& options,
+                       const uint8_t* thumbnail, int32_t thumbnailLength);
 
 // The quantization rule: sign(value) * floor((|value| + floor(q / 2)) / q), so halves round
 // away from zero. Computed in 64 bits and saturated to the signed 16-bit range; a quantizer of

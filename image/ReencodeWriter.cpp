@@ -4,9 +4,9 @@
 
 #include <cstddef>
 
-#include "image/DllImage.h"
-#include "image/ErrorRecord.h"
-#include "image/Jpeg.h"
+#include "jpeg/ErrorRecord.h"
+#include "jpeg/Jpeg.h"
+#include "metadata/Exif.h"
 
 namespace {
 
@@ -43,10 +43,11 @@ void WriteRows(j_compress_ptr cinfo, const uint8_t* row0, int32_t stride) {
 
 }  // namespace
 
-bool WriteReencoded(CDllImage& image, FILE* file, const TesselSaveOptions& options,
-                    const uint8_t* thumbnail, int32_t thumbnailLength) {
-  if (!image.IsOpen() || options.pBitmap == nullptr || file == nullptr) return false;
-  jpeg_decompress_struct* header = image.HeaderDecompressor();
+bool WriteReencoded(const StoreView& image, CExif& exif, FILE* file,
+                    const TesselSaveOptions& options, const uint8_t* thumbnail,
+                    int32_t thumbnailLength) {
+  if (!image.HasStore() || options.pBitmap == nullptr || file == nullptr) return false;
+  const jpeg_decompress_struct* header = image.header;
 
   ErrorRecord errors;
   jpeg_compress_struct cinfo{};
@@ -56,8 +57,8 @@ bool WriteReencoded(CDllImage& image, FILE* file, const TesselSaveOptions& optio
     return false;
   }
   jpeg_create_compress(&cinfo);
-  cinfo.image_width = static_cast<JDIMENSION>(image.Width());
-  cinfo.image_height = static_cast<JDIMENSION>(image.Height());
+  cinfo.image_width = static_cast<JDIMENSION>(image.width);
+  cinfo.image_height = static_cast<JDIMENSION>(image.height);
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
@@ -68,12 +69,12 @@ bool WriteReencoded(CDllImage& image, FILE* file, const TesselSaveOptions& optio
   // (grayscale, YCbCr): a JFIF marker on an RGB stream would make readers take it for YCbCr.
   const bool jfifAllowed = cinfo.write_JFIF_header != FALSE;
   cinfo.write_JFIF_header =
-      jfifAllowed && image.Exif().WantJfifHeader(options.bKeepMetadata) ? TRUE : FALSE;
+      jfifAllowed && exif.WantJfifHeader(options.bKeepMetadata) ? TRUE : FALSE;
   jpeg_set_quality(&cinfo, options.iQuality, TRUE);
   SetSampling(&cinfo, header->num_components, options.bSubsample != 0);
   jpeg_stdio_dest(&cinfo, file);
   jpeg_start_compress(&cinfo, TRUE);
-  image.Exif().WriteMarkers(
+  exif.WriteMarkers(
       header->marker_list, &cinfo, options.bKeepComments, options.bKeepMetadata,
       options.iThumbnailMode, thumbnail,
       thumbnail != nullptr && thumbnailLength > 0 ? static_cast<uint32_t>(thumbnailLength) : 0);

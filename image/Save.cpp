@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "image/Destinations.h"
 #include "image/DllImage.h"
 #include "image/LosslessWriter.h"
 #include "image/ReencodeWriter.h"
 #include "image/ThumbnailEncoder.h"
+#include "jpeg/Destinations.h"
 #include "platform/Files.h"
 #include "platform/SafeFile.h"
 
@@ -25,7 +25,7 @@ constexpr int32_t kCountingScratch = 1024;
 // A new Exif thumbnail for iThumbnailMode 2: the bytes of a complete JPEG stream made from the
 // image, or none. None is not a failure: the Exif segment is then written as in mode 1.
 std::vector<uint8_t> NewExifThumbnail(CDllImage& image, const TesselSaveOptions& options) {
-  const EncodedThumbnail thumbnail = MakeThumbnail(image, options);
+  const EncodedThumbnail thumbnail = MakeThumbnail(image.View(), options);
   if (thumbnail.bytes == nullptr) return {};
   return std::vector<uint8_t>(thumbnail.bytes.get(), thumbnail.bytes.get() + thumbnail.length);
 }
@@ -33,7 +33,8 @@ std::vector<uint8_t> NewExifThumbnail(CDllImage& image, const TesselSaveOptions&
 // The re-encoding writer for iMode 1: encodes options.pBitmap into `file`.
 TSL_BOOL RunReencodingWriter(CDllImage& image, FILE* file, const TesselSaveOptions& options,
                              const uint8_t* thumbnail, int32_t thumbnailLength) {
-  return WriteReencoded(image, file, options, thumbnail, thumbnailLength) ? 1 : 0;
+  return WriteReencoded(image.View(), image.Exif(), file, options, thumbnail, thumbnailLength) ? 1
+                                                                                               : 0;
 }
 
 // The path a save writes to: the given one, or the saved path for an empty one.
@@ -54,7 +55,8 @@ TSL_BOOL RunWriter(CDllImage& image, FILE* file, const TesselSaveOptions& option
   const uint8_t* bytes = thumbnail.empty() ? nullptr : thumbnail.data();
   const auto length = static_cast<int32_t>(thumbnail.size());
   if (options.iMode == 1) return RunReencodingWriter(image, file, options, bytes, length);
-  return WriteLossless(image, file, nullptr, options, bytes, length);
+  return WriteLossless(image.View(), image.Exif(), image.Errors(), file, nullptr, options, bytes,
+                       length);
 }
 
 }  // namespace
@@ -85,7 +87,10 @@ int32_t LosslessFileSize(CDllImage& image) {
   JOCTET scratch[kCountingScratch];
   CountingDestination dest{};
   InitCountingDestination(&dest, scratch, kCountingScratch);
-  if (!WriteLossless(image, nullptr, &dest.mgr, kDefaultOptions, nullptr, 0)) return 0;
+  if (!WriteLossless(image.View(), image.Exif(), image.Errors(), nullptr, &dest.mgr,
+                     kDefaultOptions, nullptr, 0)) {
+    return 0;
+  }
   if (dest.total > INT32_MAX) return 0;
   return static_cast<int32_t>(dest.total);
 }
@@ -94,5 +99,6 @@ TSL_BOOL SaveLosslessToMemory(CDllImage& image, uint8_t* buffer, int32_t capacit
   if (buffer == nullptr || capacity <= 0) return 0;
   MemoryDestination dest{};
   InitMemoryDestination(&dest, buffer, capacity);
-  return WriteLossless(image, nullptr, &dest.mgr, kDefaultOptions, nullptr, 0);
+  return WriteLossless(image.View(), image.Exif(), image.Errors(), nullptr, &dest.mgr,
+                       kDefaultOptions, nullptr, 0);
 }

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "image/DllImage.h"
-#include "image/ErrorRecord.h"
-#include "image/Jpeg.h"
+#include "jpeg/Destinations.h"
+#include "jpeg/ErrorRecord.h"
+#include "jpeg/Jpeg.h"
 #include "pixels/DCT.h"
 
 namespace {
@@ -81,16 +81,6 @@ void ScaleHorizontally(const uint8_t* vertical, int32_t width, int32_t thumbWidt
   }
 }
 
-// The library's destination over the fixed buffer: running out of room is fatal, so a
-// thumbnail that would fill the buffer is not made at all.
-void InitDestination(j_compress_ptr) {}
-boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  cinfo->err->msg_code = 0;
-  cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
-  return FALSE;  // not reached
-}
-void TermDestination(j_compress_ptr) {}
-
 // Hands each thumbnail row to the compressor.
 class CompressorSink final : public ThumbnailSink {
  public:
@@ -110,19 +100,16 @@ bool Compress(ThumbnailSource& source, int32_t width, int32_t height, ThumbnailS
               uint8_t* out, int32_t* length) {
   ErrorRecord errors;
   jpeg_compress_struct cinfo{};
-  jpeg_destination_mgr destination{};
+  // Running out of room is fatal, so a thumbnail that would fill the buffer is not made at all.
+  FixedDestination destination{};
+  InitFixedDestination(&destination, out, kThumbnailBufferSize);
   cinfo.err = PrepareErrorRecord(errors);
   if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_compress(&cinfo);
     return false;
   }
   jpeg_create_compress(&cinfo);
-  destination.next_output_byte = out;
-  destination.free_in_buffer = kThumbnailBufferSize;
-  destination.init_destination = InitDestination;
-  destination.empty_output_buffer = EmptyOutputBuffer;
-  destination.term_destination = TermDestination;
-  cinfo.dest = &destination;
+  cinfo.dest = &destination.mgr;
   cinfo.image_width = static_cast<JDIMENSION>(size.width);
   cinfo.image_height = static_cast<JDIMENSION>(size.height);
   cinfo.input_components = 3;
@@ -147,7 +134,7 @@ bool Compress(ThumbnailSource& source, int32_t width, int32_t height, ThumbnailS
   CompressorSink sink(&cinfo);
   ScaleRows(source, width, height, size, buffers, sink);
   jpeg_finish_compress(&cinfo);
-  *length = kThumbnailBufferSize - static_cast<int32_t>(destination.free_in_buffer);
+  *length = destination.Length();
   jpeg_destroy_compress(&cinfo);
   return true;
 }
@@ -166,13 +153,12 @@ class BitmapSource final : public ThumbnailSource {
 // Rows decoded from the coefficient store, one MCU row at a time into a buffer of whole MCUs.
 class StoreSource final : public ThumbnailSource {
  public:
-  StoreSource(CDllImage& image, CDCT& dct)
-      : store_(image.Coefficients()),
+  StoreSource(const StoreView& image, CDCT& dct)
+      : store_(image.values),
         dct_(dct),
-        width_(image.Width()),
-        mcuHeight_(image.GetMCUHeight()) {
-    const int64_t mcuWidth = image.GetMCUWidth();
-    const int64_t paddedWidth = (width_ + mcuWidth - 1) / mcuWidth * mcuWidth;
+        width_(image.width),
+        mcuHeight_(8 * image.header->max_v_samp_factor) {
+    const int64_t paddedWidth = RoundUp(width_, 8 * image.header->max_h_samp_factor);
     stride_ = static_cast<int32_t>(paddedWidth * 3);
     buffer_.resize(static_cast<size_t>(stride_) * static_cast<size_t>(mcuHeight_));
   }
@@ -250,11 +236,11 @@ void ScaleRows(ThumbnailSource& source, int32_t width, int32_t height, Thumbnail
   }
 }
 
-EncodedThumbnail MakeThumbnail(CDllImage& image, const TesselSaveOptions& options) {
+EncodedThumbnail MakeThumbnail(const StoreView& image, const TesselSaveOptions& options) {
   EncodedThumbnail result;
-  if (options.pBitmap == nullptr && !image.IsOpen()) return result;
-  const int32_t width = image.Width();
-  const int32_t height = image.Height();
+  if (options.pBitmap == nullptr && !image.HasStore()) return result;
+  const int32_t width = image.width;
+  const int32_t height = image.height;
   const ThumbnailSize size = ThumbnailSizeFor(width, height, options.iThumbnailSize);
   if (size.width < 1 || size.height < 1) return result;
   auto bytes = std::make_unique<uint8_t[]>(kThumbnailBufferSize);
@@ -263,7 +249,7 @@ EncodedThumbnail MakeThumbnail(CDllImage& image, const TesselSaveOptions& option
     BitmapSource source(options.pBitmap, options.iStride);
     if (!Compress(source, width, height, size, bytes.get(), &length)) return result;
   } else {
-    CDCT dct(image.HeaderDecompressor());
+    CDCT dct(image.header);
     // An image the transforms cannot show would give a blank picture: better none at all.
     if (!dct.CanDecode()) return result;
     StoreSource source(image, dct);

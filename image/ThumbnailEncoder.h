@@ -6,9 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "jpeg/CoefficientStore.h"
 #include "tessel/tessel.h"
-
-class CDllImage;
 
 // Size of the buffer the thumbnail is compressed into; the stream must leave a byte to spare,
 // so it is at most 16383 bytes (what an Exif thumbnail may take).
@@ -66,4 +65,4 @@ struct EncodedThumbnail {
 // host's bitmap (options.pBitmap, options.iStride) when one is given, else from the
 // coefficient store. Yields nothing when there is neither, when a side would be 0, when the
 // stream does not fit in 16383 bytes or when the library fails.
-EncodedThumbnail MakeThumbnail(CDllImage& image, const TesselSaveOptions& options);
+EncodedThumbnail MakeThumbnail(const StoreView& image, const TesselSaveOptions& options);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 #include "metadata/TiffCursor.h"
 #include "platform/DateRecord.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 namespace marker_kinds {
 

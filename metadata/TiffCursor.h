@@ -16,46 +16,45 @@ class TiffCursor {
   static constexpr uint32_t kEntrySize = 12;
 
   TiffCursor(const uint8_t* data, uint32_t length, bool bigEndian)
-      : m_data(data), m_length(length), m_bigEndian(bigEndian) {}
+      : data_(data), length_(length), bigEndian_(bigEndian) {}
 
-  uint32_t Length() const { return m_length; }
-  bool BigEndian() const { return m_bigEndian; }
+  uint32_t Length() const { return length_; }
+  bool BigEndian() const { return bigEndian_; }
 
   // Whether `count` bytes starting at `position` lie wholly inside the data.
   bool Has(uint64_t position, uint64_t count) const {
-    return position <= m_length && count <= m_length - position;
+    return position <= length_ && count <= length_ - position;
   }
 
   // Unsigned values in the data's byte order; 0 when outside the data.
-  uint8_t Byte(uint64_t position) const { return Has(position, 1) ? m_data[position] : 0; }
+  uint8_t Byte(uint64_t position) const { return Has(position, 1) ? data_[position] : 0; }
   uint16_t Get16(uint64_t position) const {
     if (!Has(position, 2)) return 0;
-    const uint8_t* p = m_data + position;
-    return m_bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1])
-                       : static_cast<uint16_t>(p[1] << 8 | p[0]);
+    const uint8_t* p = data_ + position;
+    return bigEndian_ ? static_cast<uint16_t>(p[0] << 8 | p[1])
+                      : static_cast<uint16_t>(p[1] << 8 | p[0]);
   }
   uint32_t Get32(uint64_t position) const {
     if (!Has(position, 4)) return 0;
-    const uint8_t* p = m_data + position;
+    const uint8_t* p = data_ + position;
     const uint32_t b0 = p[0], b1 = p[1], b2 = p[2], b3 = p[3];
-    return m_bigEndian ? (b0 << 24 | b1 << 16 | b2 << 8 | b3)
-                       : (b3 << 24 | b2 << 16 | b1 << 8 | b0);
+    return bigEndian_ ? (b0 << 24 | b1 << 16 | b2 << 8 | b3) : (b3 << 24 | b2 << 16 | b1 << 8 | b0);
   }
   // A big-endian 16-bit value, as JPEG marker lengths and sizes are stored.
   uint16_t GetBig16(uint64_t position) const {
     if (!Has(position, 2)) return 0;
-    return static_cast<uint16_t>(m_data[position] << 8 | m_data[position + 1]);
+    return static_cast<uint16_t>(data_[position] << 8 | data_[position + 1]);
   }
 
   // `count` bytes at `position`, or nothing when they are not all inside the data.
   std::optional<std::string> Bytes(uint64_t position, uint64_t count) const {
     if (!Has(position, count)) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(m_data + position), count);
+    return std::string(reinterpret_cast<const char*>(data_ + position), count);
   }
 
   // The address of `position` inside the data (for positions noted for later writes), or null.
   const uint8_t* At(uint64_t position, uint64_t count) const {
-    return Has(position, count) ? m_data + position : nullptr;
+    return Has(position, count) ? data_ + position : nullptr;
   }
 
   // A RATIONAL referenced by the entry: two unsigned 32-bit values at the offset stored at
@@ -84,7 +83,7 @@ class TiffCursor {
   }
 
  private:
-  const uint8_t* m_data;
-  uint32_t m_length;
-  bool m_bigEndian;
+  const uint8_t* data_;
+  uint32_t length_;
+  bool bigEndian_;
 };

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 #include "pixels/SampleAreas.h"
 
 class CColorSpaceConverter {

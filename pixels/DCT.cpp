@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <optional>
 
 #include "pixels/FixedPoint.h"
 #include "pixels/InverseTransform.h"
@@ -71,37 +72,9 @@ int32_t ComputeSamplingCode(const jpeg_decompress_struct& info) {
   return code;
 }
 
-// Where one component's blocks sit in the store.
-struct Section {
-  int h, v;
-  int64_t blocksPerRow;  // W: width_in_blocks rounded up to a multiple of h
-  int64_t blockRows;     // H: height_in_blocks rounded up to a multiple of v
-  int64_t offset;        // first coefficient of the section
-};
-
-int64_t RoundUp(int64_t value, int64_t multiple) {
-  return (value + multiple - 1) / multiple * multiple;
-}
-
-// Sections of every component (at most kMaxComponents); returns the store's value count.
-int64_t ComputeSections(const jpeg_decompress_struct& info, Section* sections) {
-  int64_t offset = 0;
-  for (int k = 0; k < info.num_components && k < kMaxComponents; ++k) {
-    const jpeg_component_info& c = info.comp_info[k];
-    Section& s = sections[k];
-    s.h = c.h_samp_factor;
-    s.v = c.v_samp_factor;
-    s.blocksPerRow = RoundUp(c.width_in_blocks, s.h);
-    s.blockRows = RoundUp(c.height_in_blocks, s.v);
-    s.offset = offset;
-    offset += 64 * s.blocksPerRow * s.blockRows;
-  }
-  return offset;
-}
-
 }  // namespace
 
-CDCT::CDCT(jpeg_decompress_struct* info)
+CDCT::CDCT(const jpeg_decompress_struct* info)
     : m_pConverter(&m_dummy), m_pInfo(info), m_iSampling(-1), m_aiMCU{} {
   switch (info->jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -143,19 +116,19 @@ bool CDCT::CanDecode() const {
   return true;
 }
 
-int64_t CDCT::StoreCoefficientCount() const {
-  Section sections[kMaxComponents];
-  return ComputeSections(*m_pInfo, sections);
+bool CDCT::StoreHolds(int64_t count) const {
+  const std::optional<StoreGeometry> geometry = StoreGeometry::ForBlockCounts(*m_pInfo);
+  return geometry && geometry->values <= count;
 }
 
 void CDCT::DecodeRect(const int16_t* store, uint8_t* bits, int32_t stride, int32_t x, int32_t y,
                       int32_t width, int32_t height) {
   if (!CanDecode() || width <= 0 || height <= 0 || x < 0 || y < 0) return;
+  const std::optional<StoreGeometry> geometry = StoreGeometry::ForBlockCounts(*m_pInfo);
+  if (!geometry) return;
   const jpeg_decompress_struct& info = *m_pInfo;
-  const int mcuW = 8 * info.max_h_samp_factor, mcuH = 8 * info.max_v_samp_factor;
+  const int mcuW = geometry->mcuWidth, mcuH = geometry->mcuHeight;
   const int components = info.num_components;
-  Section sections[kMaxComponents];
-  ComputeSections(info, sections);
   const int16_t aiDummyCoefs[64] = {};
   alignas(64) uint8_t aiMCU[kDecodeAreaBytes];
   const int64_t nx = (int64_t{width} + mcuW - 1) / mcuW;
@@ -166,14 +139,13 @@ void CDCT::DecodeRect(const int16_t* store, uint8_t* bits, int32_t stride, int32
     uint8_t* rowBits = bits + static_cast<ptrdiff_t>(stride) * mcuH * i;
     for (int64_t j = 0; j < nx; ++j) {
       for (int k = 0; k < components; ++k) {
-        const Section& s = sections[k];
+        const PlaneGeometry& s = geometry->planes[k];
         for (int l = 0; l < s.v; ++l) {
           const int64_t by = (my0 + i) * s.v + l;
           for (int m = 0; m < s.h; ++m) {
             const int64_t bx = (mx0 + j) * s.h + m;
             const bool inside = by < s.blockRows && bx < s.blocksPerRow;
-            const int16_t* source =
-                inside ? store + s.offset + (by * s.blocksPerRow + bx) * 64 : aiDummyCoefs;
+            const int16_t* source = inside ? store + s.BlockIndex(by, bx) : aiDummyCoefs;
             dct::InverseTransform(source, aiMCU + DecodeBlockOffset(k, l, m));
           }
         }

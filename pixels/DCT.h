@@ -12,7 +12,8 @@
 
 #include <cstdint>
 
-#include "image/Jpeg.h"
+#include "jpeg/CoefficientStore.h"
+#include "jpeg/Jpeg.h"
 #include "pixels/ConverterCMYK.h"
 #include "pixels/ConverterDummy.h"
 #include "pixels/ConverterGrayscale.h"
@@ -25,7 +26,7 @@
 class CDCT {
  public:
   // `info` is the image's header decompressor (after the coefficients were read); borrowed.
-  explicit CDCT(jpeg_decompress_struct* info);
+  explicit CDCT(const jpeg_decompress_struct* info);
   virtual ~CDCT() = default;
   CDCT(const CDCT&) = delete;
   CDCT& operator=(const CDCT&) = delete;
@@ -35,8 +36,9 @@ class CDCT {
   // at most the largest one.
   bool CanDecode() const;
 
-  // Coefficients a store must hold for the header's block counts (whole MCUs per component).
-  int64_t StoreCoefficientCount() const;
+  // True when a store of `count` values holds every block the header's block counts call for
+  // (whole MCUs per component); false as well when the header describes no store at all.
+  bool StoreHolds(int64_t count) const;
 
   // Decodes the MCUs that cover `width` x `height` pixels from pixel (x, y) (multiples of the
   // MCU size) into the 24-bit bitmap whose pixel (x, y) lands at bits (rows `stride` bytes
@@ -79,9 +81,9 @@ class CDCT {
   CColorSpaceConverter* Converter() const { return m_pConverter; }
 
  private:
-  // Filters component k's section of the store; false when `progress` asked to stop.
-  bool ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t* done, int64_t total,
-                            TesselProgressFunc progress);
+  // Filters component k's plane of the store; false when `progress` asked to stop.
+  bool ReconstructComponent(int k, const PlaneGeometry& plane, int16_t* store, int32_t* bands,
+                            int64_t* done, int64_t total, TesselProgressFunc progress);
 
   CColorSpaceConverter* m_pConverter;  // the converter in use: one of the six below
   CConverterDummy m_dummy;
@@ -90,7 +92,7 @@ class CDCT {
   CConverterYCC m_ycc;
   CConverterCMYK m_cmyk;
   CConverterYCCK m_ycck;
-  jpeg_decompress_struct* m_pInfo;  // the header decompressor; borrowed, never freed
+  const jpeg_decompress_struct* m_pInfo;  // the header decompressor; borrowed, never freed
   // Fast-route selector: two bits (2h - 2) | (v - 1) for the largest factors, then for each
   // component in order. -1 when a factor lies outside 1..2 or there are more than four
   // components, so that such layouts never take a route made for another.

@@ -6,12 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "image/ErrorRecord.h"
-#include "image/Jpeg.h"
+#include "jpeg/ErrorRecord.h"
+#include "jpeg/Jpeg.h"
+#include "jpeg/Sources.h"
 #include "platform/Files.h"
-// clang-format off
-#include <jerror.h>
-// clang-format on
 
 namespace {
 
@@ -26,77 +24,6 @@ constexpr int32_t kShadowWidth = 4;
 constexpr uint32_t kShadowFactors[kShadowWidth] = {127, 159, 191, 223};
 // The library reduces by 2, 4 or 8 while decoding; each halving doubles scale_denom.
 constexpr int kMaxHalvings = 3;
-
-// The file is read in larger pieces than the library's own stdio source takes (4 KB): its
-// fast Huffman decoder only runs while the worst case of a whole MCU (512 bytes a block) is
-// buffered, so small pieces send most MCUs of a large file down the slow path.
-constexpr size_t kInputBufferSize = 64 * 1024;
-
-// A stdio source like the library's, with the larger buffer.
-struct FileSource {
-  jpeg_source_mgr pub;
-  FILE* file;
-  JOCTET* buffer;
-  bool started;  // some bytes have been read
-};
-
-void InitSource(j_decompress_ptr cinfo) {
-  reinterpret_cast<FileSource*>(cinfo->src)->started = false;
-}
-
-// As the library's own source: an empty file is fatal, while a file that ends early is
-// completed with an end-of-image marker after a warning, so that what was read still draws.
-boolean FillInputBuffer(j_decompress_ptr cinfo) {
-  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
-  size_t count = std::fread(src->buffer, 1, kInputBufferSize, src->file);
-  if (count == 0) {
-    if (!src->started) {
-      cinfo->err->msg_code = JERR_INPUT_EMPTY;
-      cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
-    }
-    cinfo->err->msg_code = JWRN_JPEG_EOF;
-    cinfo->err->emit_message(reinterpret_cast<j_common_ptr>(cinfo), -1);
-    src->buffer[0] = 0xFF;
-    src->buffer[1] = JPEG_EOI;
-    count = 2;
-  }
-  src->pub.next_input_byte = src->buffer;
-  src->pub.bytes_in_buffer = count;
-  src->started = true;
-  return TRUE;
-}
-
-void SkipInputData(j_decompress_ptr cinfo, long count) {
-  jpeg_source_mgr* src = cinfo->src;
-  if (count <= 0) return;
-  while (static_cast<size_t>(count) > src->bytes_in_buffer) {
-    count -= static_cast<long>(src->bytes_in_buffer);
-    FillInputBuffer(cinfo);
-  }
-  src->next_input_byte += count;
-  src->bytes_in_buffer -= static_cast<size_t>(count);
-}
-
-void TermSource(j_decompress_ptr) {}
-
-// The manager and its buffer come from the object's permanent pool and go with it.
-void AttachFileSource(j_decompress_ptr cinfo, FILE* file) {
-  const auto common = reinterpret_cast<j_common_ptr>(cinfo);
-  auto* src = static_cast<FileSource*>(
-      (*cinfo->mem->alloc_small)(common, JPOOL_PERMANENT, sizeof(FileSource)));
-  src->buffer =
-      static_cast<JOCTET*>((*cinfo->mem->alloc_large)(common, JPOOL_PERMANENT, kInputBufferSize));
-  src->file = file;
-  src->started = false;
-  src->pub.next_input_byte = nullptr;
-  src->pub.bytes_in_buffer = 0;
-  src->pub.init_source = InitSource;
-  src->pub.fill_input_buffer = FillInputBuffer;
-  src->pub.skip_input_data = SkipInputData;
-  src->pub.resync_to_restart = jpeg_resync_to_restart;
-  src->pub.term_source = TermSource;
-  cinfo->src = &src->pub;
-}
 
 struct Bgr {
   uint8_t blue;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "pixels/DCT.h"
 #include "pixels/QuantizationCell.h"
@@ -25,21 +26,9 @@ namespace {
 // The band memory reaches one block column past the right edge.
 int64_t BandRowLength(int64_t blocksPerRow) { return 8 * blocksPerRow + 8; }
 
-int64_t RoundUp(int64_t value, int64_t multiple) {
-  return (value + multiple - 1) / multiple * multiple;
-}
-
-// One component's place in the store and its quantization steps.
-struct Plane {
-  int64_t blocksPerRow;  // W: width_in_blocks rounded up to a multiple of h
-  int64_t blockRows;     // H: height_in_blocks rounded up to a multiple of v
-  const UINT16* steps;   // 64 steps in natural order
-};
-
-Plane PlaneOf(const jpeg_decompress_struct& info, int k) {
-  const jpeg_component_info& c = info.comp_info[k];
-  return {RoundUp(c.width_in_blocks, c.h_samp_factor), RoundUp(c.height_in_blocks, c.v_samp_factor),
-          info.quant_tbl_ptrs[c.quant_tbl_no]->quantval};
+// Component k's quantization steps: 64 in natural order.
+const UINT16* StepsOf(const jpeg_decompress_struct& info, int k) {
+  return info.quant_tbl_ptrs[info.comp_info[k].quant_tbl_no]->quantval;
 }
 
 bool ValidQuantTable(const jpeg_decompress_struct& info, int number) {
@@ -51,6 +40,7 @@ bool ValidQuantTable(const jpeg_decompress_struct& info, int number) {
 bool CDCT::CanReconstruct() const {
   const jpeg_decompress_struct& info = *m_pInfo;
   if (info.num_components < 1 || info.num_components > kMaxComponents) return false;
+  if (!StoreGeometry::ForBlockCounts(info)) return false;
   for (int k = 0; k < info.num_components; ++k) {
     const jpeg_component_info& c = info.comp_info[k];
     if (c.h_samp_factor < 1 || c.h_samp_factor > kMaxDecodeFactor || c.v_samp_factor < 1 ||
@@ -63,9 +53,10 @@ bool CDCT::CanReconstruct() const {
 
 int64_t CDCT::ReconstructBandValues() const {
   if (!CanReconstruct()) return 0;
+  const std::optional<StoreGeometry> geometry = StoreGeometry::ForBlockCounts(*m_pInfo);
   int64_t widest = 0;
-  for (int k = 0; k < m_pInfo->num_components; ++k) {
-    widest = std::max(widest, PlaneOf(*m_pInfo, k).blocksPerRow);
+  for (int k = 0; k < geometry->components; ++k) {
+    widest = std::max<int64_t>(widest, geometry->planes[k].blocksPerRow);
   }
   return 2 * 8 * BandRowLength(widest);
 }
@@ -78,15 +69,14 @@ int32_t CDCT::ReconstructCoefficients(int16_t* store, TesselProgressFunc progres
     if (own == nullptr) return -1;
     bands = own.get();
   }
-  const jpeg_decompress_struct& info = *m_pInfo;
+  const std::optional<StoreGeometry> geometry = StoreGeometry::ForBlockCounts(*m_pInfo);
   int64_t total = 0;
-  for (int k = 0; k < info.num_components; ++k) total += PlaneOf(info, k).blockRows;
+  for (int k = 0; k < geometry->components; ++k) total += geometry->planes[k].blockRows;
   int64_t done = 0;
-  int16_t* section = store;
-  for (int k = 0; k < info.num_components; ++k) {
-    if (!ReconstructComponent(k, section, bands, &done, total, progress)) return 0;
-    const Plane plane = PlaneOf(info, k);
-    section += 64 * plane.blocksPerRow * plane.blockRows;
+  for (int k = 0; k < geometry->components; ++k) {
+    if (!ReconstructComponent(k, geometry->planes[k], store, bands, &done, total, progress)) {
+      return 0;
+    }
   }
   return 1;
 }
@@ -94,8 +84,8 @@ int32_t CDCT::ReconstructCoefficients(int16_t* store, TesselProgressFunc progres
 namespace {
 
 // The 16 x 16 samples of blocks (by, bx) to (by + 1, bx + 1), mid-grey beyond the grid.
-void FillExtraSamples(const CDCT& dct, const int16_t* section, const Plane& plane, int64_t by,
-                      int64_t bx, uint8_t* extra) {
+void FillExtraSamples(const CDCT& dct, const int16_t* section, const PlaneGeometry& plane,
+                      int64_t by, int64_t bx, uint8_t* extra) {
   static const int16_t aiDummyCoefs[64] = {};
   for (int dy = 0; dy < 2; ++dy) {
     for (int dx = 0; dx < 2; ++dx) {
@@ -124,16 +114,17 @@ void ClampIntoCells(const int16_t* fresh, const UINT16* steps, int16_t* block) {
 
 }  // namespace
 
-bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t* done,
-                                int64_t total, TesselProgressFunc progress) {
-  const Plane plane = PlaneOf(*m_pInfo, k);
+bool CDCT::ReconstructComponent(int k, const PlaneGeometry& plane, int16_t* store, int32_t* bands,
+                                int64_t* done, int64_t total, TesselProgressFunc progress) {
+  int16_t* section = store + plane.offset;
+  const UINT16* steps = StepsOf(*m_pInfo, k);
   const int64_t rowLen = BandRowLength(plane.blocksPerRow);
   const size_t bandValues = static_cast<size_t>(8 * rowLen);
   int32_t* current = bands;
   int32_t* next = bands + bandValues;
   std::fill(bands, bands + 2 * bandValues, 0);
   uint8_t* slot = m_aiMCU + EncodeBlockOffset(k, 0, 0, 1);
-  const StepDivisors divisors(plane.steps);
+  const StepDivisors divisors(steps);
   uint8_t aiExtraSamples[16 * 16];
   uint8_t aiDCT[64];
   int16_t block[64];
@@ -169,7 +160,7 @@ bool CDCT::ReconstructComponent(int k, int16_t* section, int32_t* bands, int64_t
         }
       }
       ForwardBlock(k, 0, 0, block);
-      ClampIntoCells(block, plane.steps, section + (by * plane.blocksPerRow + bx) * 64);
+      ClampIntoCells(block, steps, section + (by * plane.blocksPerRow + bx) * 64);
     }
     ++*done;
     if (progress != nullptr && progress(static_cast<int32_t>(*done * 100 / total)) == 0) {

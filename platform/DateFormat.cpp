@@ -89,15 +89,15 @@ std::optional<std::u16string> Format(const std::string& locale, const std::u16st
 class Translator {
  public:
   Translator(PictureKind kind, const DateRecord& date, const std::string& locale)
-      : m_kind(kind), m_date(date), m_locale(locale) {}
+      : kind_(kind), date_(date), locale_(locale) {}
 
   bool IsCode(char16_t c) const {
-    if (m_kind == PictureKind::kDate) return c == u'd' || c == u'M' || c == u'y' || c == u'g';
+    if (kind_ == PictureKind::kDate) return c == u'd' || c == u'M' || c == u'y' || c == u'g';
     return c == u'h' || c == u'H' || c == u'm' || c == u's' || c == u't';
   }
 
-  void Text(char16_t c) { m_literal += c; }
-  void Text(std::u16string_view text) { m_literal += text; }
+  void Text(char16_t c) { literal_ += c; }
+  void Text(std::u16string_view text) { literal_ += text; }
 
   // One run of a code letter.
   bool Code(char16_t code, size_t run) {
@@ -110,7 +110,7 @@ class Translator {
         break;
       case u'y':
         if (run == 1) {
-          const std::string year = std::to_string(m_date.wYear % 100);
+          const std::string year = std::to_string(date_.wYear % 100);
           Text(std::u16string(year.begin(), year.end()));
         } else {
           Field(run == 2 ? u"yy" : u"yyyy");
@@ -124,7 +124,7 @@ class Translator {
           Field(u"a");
           break;
         }
-        const std::optional<std::u16string> mark = Format(m_locale, u"a", ToUDate(m_date));
+        const std::optional<std::u16string> mark = Format(locale_, u"a", ToUDate(date_));
         if (!mark) return false;
         Text(std::u16string_view(*mark).substr(0, 1));
         break;
@@ -138,37 +138,37 @@ class Translator {
 
   const std::u16string& Pattern() {
     Flush();
-    return m_pattern;
+    return pattern_;
   }
 
  private:
   void Field(std::u16string_view letters) {
     Flush();
-    m_pattern += letters;
+    pattern_ += letters;
   }
   // ICU reserves the ASCII letters, so they go in quotes; a quote character is written as two
   // quotes, and everything else is copied as it is.
   void Flush() {
     bool quoted = false;
-    for (char16_t c : m_literal) {
+    for (char16_t c : literal_) {
       const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
       if (c == u'\'') {
-        m_pattern += u"''";  // one quote character, inside quotes or outside
+        pattern_ += u"''";  // one quote character, inside quotes or outside
       } else if (letter && !quoted) {
-        m_pattern += u'\'';
+        pattern_ += u'\'';
         quoted = true;
       }
-      if (c != u'\'') m_pattern += c;
+      if (c != u'\'') pattern_ += c;
     }
-    if (quoted) m_pattern += u'\'';
-    m_literal.clear();
+    if (quoted) pattern_ += u'\'';
+    literal_.clear();
   }
 
-  PictureKind m_kind;
-  const DateRecord& m_date;
-  const std::string& m_locale;
-  std::u16string m_pattern;
-  std::u16string m_literal;
+  PictureKind kind_;
+  const DateRecord& date_;
+  const std::string& locale_;
+  std::u16string pattern_;
+  std::u16string literal_;
 };
 
 // Copies the quoted text that starts at picture[i] (a quote) up to its closing quote, or to

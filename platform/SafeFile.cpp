@@ -46,8 +46,8 @@ timespec ToTimespec(const FileTime& time) {
 
 }  // namespace
 
-SafeFile::SafeFile(std::string target) : m_strTarget(ResolveLink(target)) {
-  m_strTemporary = m_strTarget + ".tmp";
+SafeFile::SafeFile(std::string target) : target_(ResolveLink(target)) {
+  temporary_ = target_ + ".tmp";
 }
 
 SafeFile::~SafeFile() {
@@ -57,53 +57,53 @@ SafeFile::~SafeFile() {
 }
 
 bool SafeFile::Fail() {
-  if (m_iError == 0) m_iError = errno != 0 ? errno : EIO;
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
   CloseAndRemove();
-  errno = m_iError;
+  errno = error_;
   return false;
 }
 
 void SafeFile::CloseAndRemove() {
-  if (m_pStream != nullptr) {
-    std::fclose(m_pStream);
-    m_pStream = nullptr;
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
   }
-  if (m_bCreated) {
-    unlink(m_strTemporary.c_str());
-    m_bCreated = false;
+  if (created_) {
+    unlink(temporary_.c_str());
+    created_ = false;
   }
 }
 
 bool SafeFile::Create() {
   struct stat st {};
-  if (stat(m_strTarget.c_str(), &st) == 0) {
+  if (stat(target_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return Fail();
     }
-    m_bTargetExists = true;
-    m_iMode = st.st_mode & kPermissionBits;
-    m_iOwner = st.st_uid;
-    m_iGroup = st.st_gid;
+    targetExists_ = true;
+    mode_ = st.st_mode & kPermissionBits;
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
   }
   // Until its final permissions are set, a file replacing an existing one is readable by its
   // owner only, so a private target's new content is never exposed.
-  const mode_t mode = m_bTargetExists ? S_IRUSR | S_IWUSR : 0666;
-  int fd = CreateExclusive(m_strTemporary, mode);
+  const mode_t mode = targetExists_ ? S_IRUSR | S_IWUSR : 0666;
+  int fd = CreateExclusive(temporary_, mode);
   if (fd < 0 && errno == EEXIST) {
     // A temporary file left by an interrupted save; a directory of that name is not ours.
     struct stat old {};
-    if (lstat(m_strTemporary.c_str(), &old) == 0 && S_ISDIR(old.st_mode)) {
+    if (lstat(temporary_.c_str(), &old) == 0 && S_ISDIR(old.st_mode)) {
       errno = EISDIR;
       return Fail();
     }
-    if (unlink(m_strTemporary.c_str()) != 0) return Fail();
-    fd = CreateExclusive(m_strTemporary, mode);
+    if (unlink(temporary_.c_str()) != 0) return Fail();
+    fd = CreateExclusive(temporary_, mode);
   }
   if (fd < 0) return Fail();
-  m_bCreated = true;
-  m_pStream = fdopen(fd, "wb");
-  if (m_pStream == nullptr) {
+  created_ = true;
+  stream_ = fdopen(fd, "wb");
+  if (stream_ == nullptr) {
     const int saved = errno;
     close(fd);
     errno = saved;
@@ -113,14 +113,14 @@ bool SafeFile::Create() {
 }
 
 void SafeFile::ApplyAttributes(const FileTimes* times) {
-  const int fd = fileno(m_pStream);
-  if (m_bTargetExists) {
+  const int fd = fileno(stream_);
+  if (targetExists_) {
     // Best effort: only the owner (or root) may change these, and some file systems keep none.
     // Ownership first, since changing it may clear permission bits.
-    if (fchown(fd, m_iOwner, m_iGroup) != 0) {
+    if (fchown(fd, owner_, group_) != 0) {
       // Not the owner's to give away: the file stays ours, with the target's permission bits.
     }
-    if (fchmod(fd, m_iMode) != 0) {
+    if (fchmod(fd, mode_) != 0) {
       // A file system without permission bits: nothing to keep.
     }
   }
@@ -133,20 +133,20 @@ void SafeFile::ApplyAttributes(const FileTimes* times) {
 }
 
 bool SafeFile::Commit(const FileTimes* times) {
-  if (m_pStream == nullptr) {
+  if (stream_ == nullptr) {
     errno = EBADF;
     return Fail();
   }
-  if (std::fflush(m_pStream) != 0 || std::ferror(m_pStream)) return Fail();
+  if (std::fflush(stream_) != 0 || std::ferror(stream_)) return Fail();
   ApplyAttributes(times);
-  if (fsync(fileno(m_pStream)) != 0) return Fail();
-  FILE* stream = m_pStream;
-  m_pStream = nullptr;
+  if (fsync(fileno(stream_)) != 0) return Fail();
+  FILE* stream = stream_;
+  stream_ = nullptr;
   if (std::fclose(stream) != 0) return Fail();
-  if (rename(m_strTemporary.c_str(), m_strTarget.c_str()) != 0) return Fail();
-  m_bCreated = false;
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) return Fail();
+  created_ = false;
   // The rename is durable once the directory is synced; the new content is in place either way.
-  const int dir = open(DirectoryOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);

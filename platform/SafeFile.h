@@ -26,7 +26,7 @@ class SafeFile {
   // owner until Commit gives it its final permissions; a new path gets 0666 less the umask.
   bool Create();
   // The stream to write the new content to, after Create.
-  FILE* Stream() const { return m_pStream; }
+  FILE* Stream() const { return stream_; }
   // Flushes and syncs the content, gives it the old target's owner and permission bits (read-
   // only stays read-only, private stays private) and, when `times` is given, its last-access
   // and last-write times (zero times are left alone), then renames it over the target and
@@ -35,23 +35,18 @@ class SafeFile {
   // file system allows; only the content and the rename decide the result.
   bool Commit(const FileTimes* times);
 
-  // The errno of the first failure, 0 when none.
-  int Error() const { return m_iError; }
-  const std::string& TargetPath() const { return m_strTarget; }
-  const std::string& TemporaryPath() const { return m_strTemporary; }
-
  private:
   bool Fail();
   void ApplyAttributes(const FileTimes* times);
   void CloseAndRemove();
 
-  std::string m_strTarget;     // the path that is replaced (symbolic links resolved)
-  std::string m_strTemporary;  // m_strTarget + ".tmp"
-  FILE* m_pStream = nullptr;   // the open temporary file
-  bool m_bCreated = false;     // the temporary file exists and is ours to remove
-  bool m_bTargetExists = false;
-  mode_t m_iMode = 0;  // the old target's permission bits
-  uid_t m_iOwner = 0;  // the old target's owner
-  gid_t m_iGroup = 0;  // the old target's group
-  int m_iError = 0;
+  std::string target_;      // the path that is replaced (symbolic links resolved)
+  std::string temporary_;   // target_ + ".tmp"
+  FILE* stream_ = nullptr;  // the open temporary file
+  bool created_ = false;    // the temporary file exists and is ours to remove
+  bool targetExists_ = false;
+  mode_t mode_ = 0;  // the old target's permission bits
+  uid_t owner_ = 0;  // the old target's owner
+  gid_t group_ = 0;  // the old target's group
+  int error_ = 0;    // the errno of the first failure, 0 when none
 };

@@ -80,10 +80,10 @@ struct ThreadPool::State {
   }
 };
 
-ThreadPool::ThreadPool() : m_pState(new State) {
-  m_pState->workers = DefaultThreads() - 1;
-  for (int32_t i = 0; i < m_pState->workers; ++i) {
-    std::thread([state = m_pState] { state->WorkerLoop(); }).detach();
+ThreadPool::ThreadPool() : state_(new State) {
+  state_->workers = DefaultThreads() - 1;
+  for (int32_t i = 0; i < state_->workers; ++i) {
+    std::thread([state = state_] { state->WorkerLoop(); }).detach();
   }
 }
 
@@ -92,7 +92,7 @@ ThreadPool& ThreadPool::Shared() {
   return *pool;
 }
 
-int32_t ThreadPool::Capacity() const { return m_pState->workers + 1; }
+int32_t ThreadPool::Capacity() const { return state_->workers + 1; }
 
 int32_t ThreadPool::Resolve(int32_t requested) {
   const int32_t capacity = Shared().Capacity();
@@ -111,7 +111,7 @@ void ThreadPool::ForEach(int32_t count, int32_t threads, const std::function<voi
   job.task = &task;
   job.count = count;
   job.helpersWanted = (threads - 1 < count - 1) ? threads - 1 : count - 1;
-  State& state = *m_pState;
+  State& state = *state_;
   {
     std::lock_guard<std::mutex> lock(state.mutex);
     state.jobs.push_back(&job);

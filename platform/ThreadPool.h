@@ -36,5 +36,5 @@ class ThreadPool {
   struct State;
   ThreadPool();
   ~ThreadPool() = delete;  // never destroyed: workers may still wait when the process ends
-  State* m_pState;
+  State* state_;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages Tessel builds, tests and benchmarks with, when any is missing.
+# Installs the Debian packages Tessel builds, tests, benchmarks and fuzzes with, when any is
+# missing.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -8,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-turbo-progs libimage-exiftool-perl python3 time
   libvips-tools
+  clang libclang-rt-14-dev clang-format
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,8 +10,8 @@
 #include <tuple>
 
 #include "actions/DllActionApplyBitmapChanges.h"
-#include "image/CoefficientStore.h"
 #include "image/DllImage.h"
+#include "jpeg/CoefficientStore.h"
 #include "tests/support/TesselTest.h"
 #include "tests/support/UndoRecorder.h"
 
@@ -32,20 +32,19 @@ Bytes Render(ITessel* image) {
 
 // Where component c's block (row, column) lies in the store.
 size_t BlockIndex(ITessel* image, int c, int row, int column) {
-  PlaneLayout planes[MAX_COMPONENTS];
-  ComputeStoreLayout(*Header(image), image->GetWidth(), image->GetHeight(), planes);
-  return static_cast<size_t>(planes[c].offset +
-                             (int64_t{row} * planes[c].blocksPerRow + column) * 64);
+  const std::optional<StoreGeometry> g =
+      StoreGeometry::ForImage(*Header(image), image->GetWidth(), image->GetHeight());
+  return static_cast<size_t>(g->planes[c].BlockIndex(row, column));
 }
 
 // Every block of the store as (component, row, column).
 std::set<std::tuple<int, int, int>> AllBlocks(ITessel* image) {
-  PlaneLayout planes[MAX_COMPONENTS];
-  ComputeStoreLayout(*Header(image), image->GetWidth(), image->GetHeight(), planes);
+  const std::optional<StoreGeometry> g =
+      StoreGeometry::ForImage(*Header(image), image->GetWidth(), image->GetHeight());
   std::set<std::tuple<int, int, int>> blocks;
   for (int c = 0; c < Header(image)->num_components; ++c) {
-    for (int row = 0; row < planes[c].blockRows; ++row) {
-      for (int column = 0; column < planes[c].blocksPerRow; ++column)
+    for (int row = 0; row < g->planes[c].blockRows; ++row) {
+      for (int column = 0; column < g->planes[c].blocksPerRow; ++column)
         blocks.insert({c, row, column});
     }
   }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/ErrorRecord.h"
+#include "jpeg/ErrorRecord.h"
 #include "tests/support/JpegFixtures.h"
 #include "tests/support/TesselTest.h"
 
@@ -35,34 +35,24 @@ struct Scaled {
 };
 
 bool DecodeScaled(const Bytes& jpeg, int denom, Scaled* out) {
-  ErrorRecord errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = PrepareErrorRecord(errors);
-  if (TSL_ARM_ERRORS(errors)) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.scale_num = 1;
-  cinfo.scale_denom = static_cast<unsigned>(denom);
-  cinfo.dct_method = JDCT_IFAST;
-  cinfo.do_fancy_upsampling = FALSE;
-  jpeg_start_decompress(&cinfo);
-  out->width = static_cast<int>(cinfo.output_width);
-  out->height = static_cast<int>(cinfo.output_height);
-  out->components = cinfo.output_components;
-  out->space = cinfo.out_color_space;
-  const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
-  out->pixels.assign(rowBytes * cinfo.output_height, 0);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out->pixels.data() + rowBytes * cinfo.output_scanline;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  return fixtures::WithHeaderRead(jpeg, [&](j_decompress_ptr cinfo) {
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = static_cast<unsigned>(denom);
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(cinfo);
+    out->width = static_cast<int>(cinfo->output_width);
+    out->height = static_cast<int>(cinfo->output_height);
+    out->components = cinfo->output_components;
+    out->space = cinfo->out_color_space;
+    const size_t rowBytes = size_t{cinfo->output_width} * cinfo->output_components;
+    out->pixels.assign(rowBytes * cinfo->output_height, 0);
+    while (cinfo->output_scanline < cinfo->output_height) {
+      JSAMPROW row = out->pixels.data() + rowBytes * cinfo->output_scanline;
+      jpeg_read_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(cinfo);
+  });
 }
 
 // A top-down box of the test's own, three bytes a pixel in blue, green, red.

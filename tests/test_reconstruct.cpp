@@ -73,12 +73,12 @@ Block ForwardByTheSteps(const uint8_t* samples) {
   return block;
 }
 
-struct PlaneGeometry {
+struct ReferencePlane {
   int w, h;  // blocks per row and block rows, whole MCUs
   const UINT16* steps;
 };
 
-PlaneGeometry GeometryOf(const jpeg_decompress_struct& info, int k) {
+ReferencePlane GeometryOf(const jpeg_decompress_struct& info, int k) {
   const jpeg_component_info& c = info.comp_info[k];
   const int w = (c.width_in_blocks + c.h_samp_factor - 1) / c.h_samp_factor * c.h_samp_factor;
   const int h = (c.height_in_blocks + c.v_samp_factor - 1) / c.v_samp_factor * c.v_samp_factor;
@@ -88,7 +88,7 @@ PlaneGeometry GeometryOf(const jpeg_decompress_struct& info, int k) {
 // One component of one pass: every window of the plane computed on its own from the unchanged
 // blocks, sums and window counts per pixel, the average, and each coefficient walked back
 // into the values that quantize like the stored one.
-void ReferenceComponent(jpeg_decompress_struct* info, const PlaneGeometry& g,
+void ReferenceComponent(jpeg_decompress_struct* info, const ReferencePlane& g,
                         const int16_t* original, int16_t* out) {
   CDCT dct(info);
   const int width = 8 * g.w, height = 8 * g.h;
@@ -153,7 +153,7 @@ std::vector<int16_t> ReferencePass(jpeg_decompress_struct* info,
   std::vector<int16_t> out = store;
   size_t offset = 0;
   for (int k = 0; k < info->num_components; ++k) {
-    const PlaneGeometry g = GeometryOf(*info, k);
+    const ReferencePlane g = GeometryOf(*info, k);
     ReferenceComponent(info, g, store.data() + offset, out.data() + offset);
     offset += size_t(64) * g.w * g.h;
   }
@@ -314,7 +314,7 @@ TEST_P(ReconstructFilter, MatchesThePlainFilter) {
   EXPECT_GT(changed, 0u) << "the filter changed nothing";
   size_t offset = 0;
   for (int k = 0; k < info->num_components; ++k) {
-    const PlaneGeometry g = GeometryOf(*info, k);
+    const ReferencePlane g = GeometryOf(*info, k);
     for (size_t i = 0; i < size_t(64) * g.w * g.h; ++i) {
       const int32_t q = g.steps[i % 64];
       if (q == 0) {

@@ -45,7 +45,8 @@ Written Reencode(ITessel* image, const TesselSaveOptions& options) {
   FILE* file = std::tmpfile();
   EXPECT_NE(file, nullptr);
   Written w;
-  w.ok = WriteReencoded(*static_cast<CDllImage*>(image), file, options, nullptr, 0);
+  CDllImage* internal = static_cast<CDllImage*>(image);
+  w.ok = WriteReencoded(internal->View(), internal->Exif(), file, options, nullptr, 0);
   std::fflush(file);
   const long size = std::ftell(file);
   w.bytes.resize(size > 0 ? size_t(size) : 0);

@@ -197,7 +197,9 @@ TesselSaveOptions WithBitmap(const Bytes& bgr, int32_t stride, int32_t size) {
   return o;
 }
 
-CDllImage& Object(const fixtures::ImagePtr& image) { return *static_cast<CDllImage*>(image.get()); }
+StoreView ViewOf(const fixtures::ImagePtr& image) {
+  return static_cast<CDllImage*>(image.get())->View();
+}
 
 TEST(ThumbnailEncoder, LargeImageAtEachRequestedSize) {
   // Only the size of the open image matters with a bitmap: a header is enough.
@@ -215,7 +217,7 @@ TEST(ThumbnailEncoder, LargeImageAtEachRequestedSize) {
     int32_t requested, width, height;
   };
   for (const Case& c : {Case{160, 160, 120}, Case{1000, 256, 192}, Case{10, 32, 24}}) {
-    const EncodedThumbnail t = MakeThumbnail(Object(image), WithBitmap(bgr, 4000 * 3, c.requested));
+    const EncodedThumbnail t = MakeThumbnail(ViewOf(image), WithBitmap(bgr, 4000 * 3, c.requested));
     ASSERT_NE(t.bytes, nullptr) << c.requested;
     EXPECT_LE(t.length, kThumbnailBufferSize - 1);
     const Stream s = ReadBack(t);
@@ -238,7 +240,7 @@ TEST(ThumbnailEncoder, StreamHasNoJfifAndOptimizedTables) {
   ASSERT_TRUE(image);
   // The bitmap is what the thumbnail shows, not the store.
   const Bytes bgr = Uniform(100, 80, 20, 140, 230);
-  const EncodedThumbnail t = MakeThumbnail(Object(image), WithBitmap(bgr, 100 * 3, 160));
+  const EncodedThumbnail t = MakeThumbnail(ViewOf(image), WithBitmap(bgr, 100 * 3, 160));
   ASSERT_NE(t.bytes, nullptr);
   ASSERT_GT(t.length, 4);
   EXPECT_EQ(t.bytes[0], 0xFF);
@@ -267,10 +269,10 @@ TEST(ThumbnailEncoder, BottomUpBitmapGivesTheSameStream) {
   for (int y = 0; y < 200; ++y) {
     std::memcpy(bottomUp.data() + size_t(199 - y) * stride, topDown.data() + size_t(y) * 900, 900);
   }
-  const EncodedThumbnail a = MakeThumbnail(Object(image), WithBitmap(topDown, 900, 64));
+  const EncodedThumbnail a = MakeThumbnail(ViewOf(image), WithBitmap(topDown, 900, 64));
   TesselSaveOptions o = WithBitmap(bottomUp, -stride, 64);
   o.pBitmap = bottomUp.data() + size_t(199) * stride;
-  const EncodedThumbnail b = MakeThumbnail(Object(image), o);
+  const EncodedThumbnail b = MakeThumbnail(ViewOf(image), o);
   ASSERT_NE(a.bytes, nullptr);
   ASSERT_NE(b.bytes, nullptr);
   ASSERT_EQ(a.length, b.length);
@@ -285,20 +287,20 @@ TEST(ThumbnailEncoder, YieldsNothingWhenItCannot) {
   std::mt19937 random(3);
   Bytes noise(256 * 256 * 3);
   for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
-  EXPECT_EQ(MakeThumbnail(Object(big), WithBitmap(noise, 256 * 3, 256)).bytes, nullptr);
+  EXPECT_EQ(MakeThumbnail(ViewOf(big), WithBitmap(noise, 256 * 3, 256)).bytes, nullptr);
 
   // A side of 0.
   fixtures::ImagePtr thin =
       fixtures::OpenBytes(fixtures::Write(fixtures::Make(3000, 5, "420")), true);
   ASSERT_TRUE(thin);
   const Bytes strip = Uniform(3000, 5, 1, 2, 3);
-  EXPECT_EQ(MakeThumbnail(Object(thin), WithBitmap(strip, 3000 * 3, 160)).bytes, nullptr);
+  EXPECT_EQ(MakeThumbnail(ViewOf(thin), WithBitmap(strip, 3000 * 3, 160)).bytes, nullptr);
 
   // No bitmap and no image.
   fixtures::ImagePtr none = fixtures::NewImage();
   TesselSaveOptions o = TSL_SAVE_OPTIONS_DEFAULT;
   o.iThumbnailMode = 2;
-  EXPECT_EQ(MakeThumbnail(Object(none), o).bytes, nullptr);
+  EXPECT_EQ(MakeThumbnail(ViewOf(none), o).bytes, nullptr);
 }
 
 }  // namespace
@@ -325,15 +327,15 @@ TEST(ThumbnailEncoder, StoreGivesWhatTheRenderedBitmapGives) {
       TesselSaveOptions fromStore = TSL_SAVE_OPTIONS_DEFAULT;
       fromStore.iThumbnailMode = 2;
       fromStore.iThumbnailSize = requested;
-      const EncodedThumbnail a = MakeThumbnail(Object(image), fromStore);
+      const EncodedThumbnail a = MakeThumbnail(ViewOf(image), fromStore);
       const EncodedThumbnail b =
-          MakeThumbnail(Object(image), WithBitmap(rendered, recipe.width * 3, requested));
+          MakeThumbnail(ViewOf(image), WithBitmap(rendered, recipe.width * 3, requested));
       ASSERT_NE(a.bytes, nullptr) << requested;
       ASSERT_NE(b.bytes, nullptr) << requested;
       ASSERT_EQ(a.length, b.length) << requested;
       EXPECT_EQ(0, std::memcmp(a.bytes.get(), b.bytes.get(), size_t(a.length))) << requested;
       const EncodedThumbnail other = MakeThumbnail(
-          Object(image),
+          ViewOf(image),
           WithBitmap(Uniform(recipe.width, recipe.height, 0, 0, 255), recipe.width * 3, requested));
       ASSERT_NE(other.bytes, nullptr);
       EXPECT_TRUE(other.length != a.length ||

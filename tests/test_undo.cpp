@@ -13,32 +13,6 @@ using namespace fixtures;
 
 namespace {
 
-using Edit = std::function<TSL_BOOL(ITessel*)>;
-
-struct NamedEdit {
-  std::string name;
-  Edit run;
-};
-
-std::vector<NamedEdit> AllEdits() {
-  return {
-      {"FlipH", [](ITessel* i) { return i->FlipH(0); }},
-      {"FlipHKeep", [](ITessel* i) { return i->FlipH(1); }},
-      {"FlipV", [](ITessel* i) { return i->FlipV(0); }},
-      {"FlipVKeep", [](ITessel* i) { return i->FlipV(1); }},
-      {"RotateLeft", [](ITessel* i) { return i->RotateLeft(0); }},
-      {"RotateLeftKeep", [](ITessel* i) { return i->RotateLeft(1); }},
-      {"RotateRight", [](ITessel* i) { return i->RotateRight(0); }},
-      {"RotateRightKeep", [](ITessel* i) { return i->RotateRight(1); }},
-      {"CropInside", [](ITessel* i) { return i->Crop(9, 3, i->GetWidth() - 2, i->GetHeight()); }},
-      {"CropEnlarging", [](ITessel* i) { return i->Crop(-20, -17, i->GetWidth() + 30, 70); }},
-      {"CropBeyond", [](ITessel* i) { return i->Crop(200, 100, 230, 120); }},
-      {"CropEmpty", [](ITessel* i) { return i->Crop(0, 0, 0, 0); }},
-      {"Grayscale", [](ITessel* i) { return i->Grayscale(); }},
-      {"Levels", [](ITessel* i) { return i->Levels(37, -250, 5); }},
-  };
-}
-
 std::vector<Recipe> UndoFixtures() {
   std::vector<Recipe> specs = {Make(17, 9, "420"),
                                Make(64, 32, "420"),
@@ -92,49 +66,14 @@ TEST_P(EveryEdit, UndoRestoresEverythingAndReadsWhatWasWritten) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, EveryEdit, ::testing::ValuesIn(UndoFixtures()),
                          [](const auto& info) { return info.param.Name(); });
 
-// A random edit; crops pick rectangles that shrink, move or enlarge the image.
-NamedEdit RandomEdit(std::mt19937& rng) {
-  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const int flag = pick(0, 1);
-  const std::string f = "(" + std::to_string(flag) + ")";
-  switch (pick(0, 6)) {
-    case 0:
-      return {"FlipH" + f, [flag](ITessel* i) { return i->FlipH(flag); }};
-    case 1:
-      return {"FlipV" + f, [flag](ITessel* i) { return i->FlipV(flag); }};
-    case 2:
-      return {"RotateLeft" + f, [flag](ITessel* i) { return i->RotateLeft(flag); }};
-    case 3:
-      return {"RotateRight" + f, [flag](ITessel* i) { return i->RotateRight(flag); }};
-    case 4: {
-      const int l = pick(-40, 60), t = pick(-40, 60), w = pick(-5, 90), h = pick(-5, 90);
-      return {"Crop(" + std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(l + w) +
-                  "," + std::to_string(t + h) + ")",
-              [=](ITessel* i) { return i->Crop(l, t, l + w, t + h); }};
-    }
-    case 5:
-      return {"Grayscale", [](ITessel* i) { return i->Grayscale(); }};
-    default: {
-      const int a = pick(-120, 120), b = pick(-120, 120), c = pick(-120, 120);
-      return {
-          "Levels(" + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) + ")",
-          [=](ITessel* i) { return i->Levels(a, b, c); }};
-    }
-  }
-}
-
 TEST(RandomSequences, UndoneStepByStepRestoreEveryEarlierState) {
-  const std::vector<std::string> samplings = {"444", "422", "440", "420", "411", "gray"};
   for (uint32_t seed = 1; seed <= 400; ++seed) {
     std::mt19937 rng(seed);
     const auto pick = [&](int lo, int hi) {
       return std::uniform_int_distribution<int>(lo, hi)(rng);
     };
-    const std::string sampling = samplings[pick(0, static_cast<int>(samplings.size()) - 1)];
-    Recipe recipe =
-        Make(pick(1, 70), pick(1, 70), sampling, sampling == "gray" ? Space::kGray : Space::kYCbCr);
-    recipe.seed = seed;
-    SCOPED_TRACE("seed " + std::to_string(seed) + " " + recipe.Name());
+    const Recipe recipe = RandomRecipe(rng, seed);
+    SCOPED_TRACE(::testing::Message() << "seed " << seed << " " << recipe.Name());
     ImagePtr image = OpenBytes(Write(recipe));
     ASSERT_TRUE(image);
     LoggingStore store;

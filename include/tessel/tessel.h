@@ -126,11 +126,11 @@ static const TesselIID TSL_IID_ITesselEx = {
 #define TSL_ERROR_UNDO_STORE 11      /* the undo store refused to write or read */
 
 /* Settings of one image object (ITesselEx::SetOption / GetOption). Values are 64-bit. */
-#define TSL_OPTION_MAX_MEMORY 1      /* bytes the store and any whole-image buffer may take */
-#define TSL_OPTION_MAX_SCANS 2       /* scans a stream may have */
-#define TSL_OPTION_MAX_MARKERS 3     /* APPn and COM segments a stream may have */
-#define TSL_OPTION_THREADS 4         /* threads one call may use: 0 as many as processors, 1 none */
-#define TSL_OPTION_EXIF_THUMBNAIL 5  /* 1: edits transform the embedded Exif thumbnail too */
+#define TSL_OPTION_MAX_MEMORY 1     /* bytes the store and any whole-image buffer may take */
+#define TSL_OPTION_MAX_SCANS 2      /* scans a stream may have */
+#define TSL_OPTION_MAX_MARKERS 3    /* APPn and COM segments a stream may have */
+#define TSL_OPTION_THREADS 4        /* threads one call may use: 0 as many as processors, 1 none */
+#define TSL_OPTION_EXIF_THUMBNAIL 5 /* 1: edits transform the embedded Exif thumbnail too */
 #define TSL_OPTION_THUMBNAIL_ORIENT 6 /* 1: DrawFileThumbnail draws after the Exif orientation */
 
 /* What ITesselEx::GetDamage reports about the stream of the last Open. */
@@ -151,24 +151,25 @@ typedef struct TesselDamage {
 
 /* One component of the open image, as ITesselEx::GetImageInfo describes it. */
 typedef struct TesselComponentInfo {
-  int32_t iHSampling;     /* horizontal sampling factor, 1..4 */
-  int32_t iVSampling;     /* vertical sampling factor, 1..4 */
-  int32_t iBlocksWide;    /* blocks a row of the store holds for this component (whole MCUs) */
-  int32_t iBlocksHigh;    /* block rows of the store for this component (whole MCUs) */
-  int64_t iStoreOffset;   /* index of the component's first value in the coefficient store */
-  uint16_t awQuant[64];   /* quantization table, natural order */
+  int32_t iHSampling;   /* horizontal sampling factor, 1..4 */
+  int32_t iVSampling;   /* vertical sampling factor, 1..4 */
+  int32_t iBlocksWide;  /* blocks a row of the store holds for this component (whole MCUs) */
+  int32_t iBlocksHigh;  /* block rows of the store for this component (whole MCUs) */
+  int64_t iStoreOffset; /* index of the component's first value in the coefficient store */
+  uint16_t awQuant[64]; /* quantization table, natural order */
 } TesselComponentInfo;
 
 /* The open image: colour space and components. */
 typedef struct TesselImageInfo {
-  int32_t iWidth;           /* pixels */
-  int32_t iHeight;          /* pixels */
-  int32_t iColorSpace;      /* libjpeg's J_COLOR_SPACE code of the stream: 1 gray, 2 RGB, 3 YCbCr, 4 CMYK, 5 YCCK */
-  int32_t iComponents;      /* components, 1..4 */
-  int32_t iMCUWidth;        /* pixels */
-  int32_t iMCUHeight;       /* pixels */
-  int32_t bProgressive;     /* the stream was progressive */
-  int32_t bArithmetic;      /* the stream was arithmetic-coded */
+  int32_t iWidth;       /* pixels */
+  int32_t iHeight;      /* pixels */
+  int32_t iColorSpace;  /* libjpeg's J_COLOR_SPACE code of the stream: 1 gray, 2 RGB, 3 YCbCr, 4
+                           CMYK, 5 YCCK */
+  int32_t iComponents;  /* components, 1..4 */
+  int32_t iMCUWidth;    /* pixels */
+  int32_t iMCUHeight;   /* pixels */
+  int32_t bProgressive; /* the stream was progressive */
+  int32_t bArithmetic;  /* the stream was arithmetic-coded */
   TesselComponentInfo aComponents[4];
 } TesselImageInfo;
 
@@ -303,7 +304,7 @@ typedef struct ITesselVtbl {
   int32_t (*GetFileSize)(ITessel* self);
   TSL_BOOL (*Save)(ITessel* self, const char16_t* path, const TesselSaveOptions* options);
   TSL_BOOL (*SaveToMemory)(ITessel* self, uint8_t* buffer, int32_t capacity);
-  TSL_BOOL (*DrawFileThumbnail)
+  TSL_BOOL(*DrawFileThumbnail)
   (ITessel* self, const char16_t* path, uint8_t* bits, int32_t boxWidth, int32_t boxHeight,
    int32_t stride, int32_t red, int32_t green, int32_t blue, int32_t* outWidth, int32_t* outHeight,
    int32_t flags);
@@ -312,7 +313,7 @@ typedef struct ITesselVtbl {
   TSL_BOOL (*FlipV)(ITessel* self, int32_t keepPartial);
   TSL_BOOL (*RotateLeft)(ITessel* self, int32_t keepPartial);
   TSL_BOOL (*RotateRight)(ITessel* self, int32_t keepPartial);
-  TSL_BOOL (*ApplyBitmapChanges)
+  TSL_BOOL(*ApplyBitmapChanges)
   (ITessel* self, uint8_t** ppBits, int32_t stride, int32_t force, Statistics* stats);
   TSL_BOOL (*Grayscale)(ITessel* self);
   TSL_BOOL (*CanGrayscale)(ITessel* self);
@@ -349,12 +350,15 @@ typedef struct ITesselExVtbl {
   TSL_BOOL (*Transpose)(ITesselEx* self);
   TSL_BOOL (*Transverse)(ITesselEx* self, int32_t keepPartial);
   TSL_BOOL (*GetImageInfo)(ITesselEx* self, TesselImageInfo* info);
+  /* clang-format 14 alternates between two layouts of these long entries. */
+  /* clang-format off */
   TSL_BOOL (*GetPixels)(ITesselEx* self, uint8_t* bits, int32_t stride, int32_t fullMCU,
                         int32_t order);
   TSL_BOOL (*SaveToFunction)(ITesselEx* self, const TesselSaveOptions* options,
                              TesselWriteFunc write, void* context);
   TSL_BOOL (*ReconstructWithContext)(ITesselEx* self, int32_t passes,
                                      TesselProgressCallback progress, void* context);
+  /* clang-format on */
   const char* (*GetInfoJson)(ITesselEx* self);
 } ITesselExVtbl;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 #include "tests/support/JpegFixtures.h"
 
 namespace fixtures {
@@ -197,24 +197,24 @@ inline Bytes ExifPayload(const ExifSpec& recipe, ExifLayout* layout = nullptr) {
 // A list of saved markers as the JPEG library hands it over, built from owned payloads.
 class SavedMarkers {
  public:
-  explicit SavedMarkers(std::vector<Marker> markers) : m_markers(std::move(markers)) {
-    m_nodes.resize(m_markers.size());
-    for (size_t i = 0; i < m_markers.size(); ++i) {
-      m_nodes[i].next = i + 1 < m_nodes.size() ? &m_nodes[i + 1] : nullptr;
-      m_nodes[i].marker = static_cast<UINT8>(m_markers[i].code);
-      m_nodes[i].original_length = static_cast<unsigned int>(m_markers[i].payload.size());
-      m_nodes[i].data_length = static_cast<unsigned int>(m_markers[i].payload.size());
-      m_nodes[i].data = m_markers[i].payload.data();
+  explicit SavedMarkers(std::vector<Marker> markers) : markers_(std::move(markers)) {
+    nodes_.resize(markers_.size());
+    for (size_t i = 0; i < markers_.size(); ++i) {
+      nodes_[i].next = i + 1 < nodes_.size() ? &nodes_[i + 1] : nullptr;
+      nodes_[i].marker = static_cast<UINT8>(markers_[i].code);
+      nodes_[i].original_length = static_cast<unsigned int>(markers_[i].payload.size());
+      nodes_[i].data_length = static_cast<unsigned int>(markers_[i].payload.size());
+      nodes_[i].data = markers_[i].payload.data();
     }
   }
   SavedMarkers(const SavedMarkers&) = delete;
   SavedMarkers& operator=(const SavedMarkers&) = delete;
-  jpeg_saved_marker_ptr head() { return m_nodes.empty() ? nullptr : &m_nodes[0]; }
-  Bytes& payload(size_t i) { return m_markers[i].payload; }
+  jpeg_saved_marker_ptr head() { return nodes_.empty() ? nullptr : &nodes_[0]; }
+  Bytes& payload(size_t i) { return markers_[i].payload; }
 
  private:
-  std::vector<Marker> m_markers;
-  std::vector<jpeg_marker_struct> m_nodes;
+  std::vector<Marker> markers_;
+  std::vector<jpeg_marker_struct> nodes_;
 };
 
 }  // namespace fixtures

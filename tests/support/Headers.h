@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 namespace fixtures {
 

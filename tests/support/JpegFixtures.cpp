@@ -6,32 +6,17 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+
+#include "jpeg/ErrorRecord.h"
 
 namespace fixtures {
 namespace {
-
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void Exit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-void Silent(j_common_ptr) {}
-
-jpeg_error_mgr* Prepare(Errors& errors) {
-  jpeg_error_mgr* mgr = jpeg_std_error(&errors.mgr);
-  mgr->error_exit = Exit;
-  mgr->output_message = Silent;
-  return mgr;
-}
 
 int InputComponents(Space space) {
   switch (space) {
@@ -89,10 +74,10 @@ const char* SpaceName(Space space) {
 
 // Configures and runs the compressor. Returns false on a library error.
 bool Compress(const Recipe& recipe, const Bytes& pixels, unsigned char** out, unsigned long* size) {
-  Errors errors;
+  ErrorRecord errors;
   jpeg_compress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_compress(&cinfo);
     return false;
   }
@@ -133,15 +118,18 @@ bool Compress(const Recipe& recipe, const Bytes& pixels, unsigned char** out, un
 }  // namespace
 
 std::string Recipe::Name() const {
-  std::string name = SpaceName(space);
-  for (const auto& [h, v] : sampling) name += "_" + std::to_string(h) + std::to_string(v);
-  name += "_" + std::to_string(width) + "x" + std::to_string(height);
-  if (progressive) name += "_prog";
-  if (arithmetic) name += "_arith";
-  if (restartInterval > 0) name += "_rst" + std::to_string(restartInterval);
-  if (!markers.empty()) name += "_markers";
-  if (optimize) name += "_opt";
-  return name;
+  // Built by streaming rather than by adding strings: GCC 12 at -O3 sees a false overlap
+  // (-Wrestrict) in `"_" + std::to_string(...)`.
+  std::ostringstream name;
+  name << SpaceName(space);
+  for (const auto& [h, v] : sampling) name << '_' << h << v;
+  name << '_' << width << 'x' << height;
+  if (progressive) name << "_prog";
+  if (arithmetic) name << "_arith";
+  if (restartInterval > 0) name << "_rst" << restartInterval;
+  if (!markers.empty()) name << "_markers";
+  if (optimize) name << "_opt";
+  return name.str();
 }
 
 std::vector<std::pair<int, int>> Sampling(const std::string& name) {
@@ -196,17 +184,28 @@ Bytes Write(const Recipe& recipe) {
   return bytes;
 }
 
-bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
-  Errors errors;
+bool WithHeaderRead(const Bytes& jpeg, const std::function<void(j_decompress_ptr)>& body,
+                    const std::function<void(j_decompress_ptr)>& prepare) {
+  ErrorRecord errors;
   jpeg_decompress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
+  cinfo.err = PrepareErrorRecord(errors);
+  if (TSL_ARM_ERRORS(errors)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  if (prepare) prepare(&cinfo);
   jpeg_read_header(&cinfo, TRUE);
+  body(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+namespace {
+
+// Fills `out` from a decompressor whose header has been read.
+void ReadCoefficientsFrom(jpeg_decompress_struct& cinfo, Coefficients* out) {
   jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
   out->width = static_cast<int>(cinfo.image_width);
   out->height = static_cast<int>(cinfo.image_height);
@@ -239,8 +238,12 @@ bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
       }
     }
   }
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+}
+
+}  // namespace
+
+bool ReadCoefficients(const Bytes& jpeg, Coefficients* out) {
+  return WithHeaderRead(jpeg, [&](j_decompress_ptr cinfo) { ReadCoefficientsFrom(*cinfo, out); });
 }
 
 std::vector<int16_t> ExpectedStore(const Coefficients& c) {
@@ -264,53 +267,38 @@ std::vector<int16_t> ExpectedStore(const Coefficients& c) {
 
 bool Decode(const Bytes& jpeg, J_COLOR_SPACE outSpace, J_DCT_METHOD dct, bool fancyUpsampling,
             Decoded* out) {
-  Errors errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = outSpace;
-  cinfo.dct_method = dct;
-  cinfo.do_fancy_upsampling = fancyUpsampling ? TRUE : FALSE;
-  jpeg_start_decompress(&cinfo);
-  out->width = static_cast<int>(cinfo.output_width);
-  out->height = static_cast<int>(cinfo.output_height);
-  out->components = cinfo.output_components;
-  const size_t rowBytes = size_t{cinfo.output_width} * cinfo.output_components;
-  out->pixels.assign(rowBytes * cinfo.output_height, 0);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out->pixels.data() + rowBytes * cinfo.output_scanline;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  return WithHeaderRead(jpeg, [&](j_decompress_ptr cinfo) {
+    cinfo->out_color_space = outSpace;
+    cinfo->dct_method = dct;
+    cinfo->do_fancy_upsampling = fancyUpsampling ? TRUE : FALSE;
+    jpeg_start_decompress(cinfo);
+    out->width = static_cast<int>(cinfo->output_width);
+    out->height = static_cast<int>(cinfo->output_height);
+    out->components = cinfo->output_components;
+    const size_t rowBytes = size_t{cinfo->output_width} * cinfo->output_components;
+    out->pixels.assign(rowBytes * cinfo->output_height, 0);
+    while (cinfo->output_scanline < cinfo->output_height) {
+      JSAMPROW row = out->pixels.data() + rowBytes * cinfo->output_scanline;
+      jpeg_read_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(cinfo);
+  });
 }
 
 bool ReadMarkers(const Bytes& jpeg, std::vector<Marker>* out) {
-  Errors errors;
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = Prepare(errors);
-  if (setjmp(errors.jump) != 0) {
-    jpeg_destroy_decompress(&cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
-  for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
-    jpeg_save_markers(&cinfo, code, 0xFFFF);
-  jpeg_read_header(&cinfo, TRUE);
-  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
-    out->push_back(Marker{m->marker, Bytes(m->data, m->data + m->data_length)});
-  }
-  jpeg_destroy_decompress(&cinfo);
-  return true;
+  const auto saveMarkers = [](j_decompress_ptr cinfo) {
+    jpeg_save_markers(cinfo, JPEG_COM, 0xFFFF);
+    for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
+      jpeg_save_markers(cinfo, code, 0xFFFF);
+  };
+  return WithHeaderRead(
+      jpeg,
+      [&](j_decompress_ptr cinfo) {
+        for (jpeg_saved_marker_ptr m = cinfo->marker_list; m != nullptr; m = m->next) {
+          out->push_back(Marker{m->marker, Bytes(m->data, m->data + m->data_length)});
+        }
+      },
+      saveMarkers);
 }
 
 Bytes ReadFile(const std::filesystem::path& path) {

@@ -5,11 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 namespace fixtures {
 
@@ -78,6 +79,13 @@ struct Coefficients {
 };
 // Reads the stream with jpeg_read_coefficients. Returns false when libjpeg fails.
 bool ReadCoefficients(const Bytes& jpeg, Coefficients* out);
+
+// Runs `body` on a libjpeg decompressor over `jpeg` whose header has been read (`prepare`, when
+// given, runs just before jpeg_read_header, e.g. to save markers). False when libjpeg fails. A
+// libjpeg error leaves `body` through longjmp, so it must not hold an object with a destructor
+// across a libjpeg call.
+bool WithHeaderRead(const Bytes& jpeg, const std::function<void(j_decompress_ptr)>& body,
+                    const std::function<void(j_decompress_ptr)>& prepare = nullptr);
 
 // The store a correct open must produce: each component's real blocks times its quantizers,
 // in whole MCUs, filler blocks zero.

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "image/ErrorRecord.h"
+#include "jpeg/ErrorRecord.h"
 #include "metadata/Exif.h"
 #include "tests/support/JpegFixtures.h"
 
@@ -28,33 +28,33 @@ struct WriteOptions {
 // The source's header as the image keeps it: a decompression object with every marker saved.
 class SourceHeader {
  public:
-  explicit SourceHeader(const Bytes& jpeg) : m_jpeg(jpeg) {
-    m_info.err = PrepareErrorRecord(m_errors);
-    if (TSL_ARM_ERRORS(m_errors)) {
-      m_ok = false;
+  explicit SourceHeader(const Bytes& jpeg) : jpeg_(jpeg) {
+    info_.err = PrepareErrorRecord(errors_);
+    if (TSL_ARM_ERRORS(errors_)) {
+      ok_ = false;
       return;
     }
-    jpeg_create_decompress(&m_info);
-    m_alive = true;
-    jpeg_mem_src(&m_info, m_jpeg.data(), static_cast<unsigned long>(m_jpeg.size()));
-    jpeg_save_markers(&m_info, JPEG_COM, 0xFFFF);
+    jpeg_create_decompress(&info_);
+    alive_ = true;
+    jpeg_mem_src(&info_, jpeg_.data(), static_cast<unsigned long>(jpeg_.size()));
+    jpeg_save_markers(&info_, JPEG_COM, 0xFFFF);
     for (int code = JPEG_APP0; code <= JPEG_APP0 + 15; ++code)
-      jpeg_save_markers(&m_info, code, 0xFFFF);
-    jpeg_read_header(&m_info, TRUE);
-    m_ok = true;
+      jpeg_save_markers(&info_, code, 0xFFFF);
+    jpeg_read_header(&info_, TRUE);
+    ok_ = true;
   }
   ~SourceHeader() {
-    if (m_alive) jpeg_destroy_decompress(&m_info);
+    if (alive_) jpeg_destroy_decompress(&info_);
   }
-  bool ok() const { return m_ok; }
-  jpeg_saved_marker_ptr markers() { return m_info.marker_list; }
+  bool ok() const { return ok_; }
+  jpeg_saved_marker_ptr markers() { return info_.marker_list; }
 
  private:
-  Bytes m_jpeg;
-  ErrorRecord m_errors{};
-  jpeg_decompress_struct m_info{};
-  bool m_alive = false;
-  bool m_ok = false;
+  Bytes jpeg_;
+  ErrorRecord errors_{};
+  jpeg_decompress_struct info_{};
+  bool alive_ = false;
+  bool ok_ = false;
 };
 
 // Writes a new gray image of the asked size with the markers, as the writers do: the JFIF

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Output destinations of the JPEG library: a byte counter and the host's memory buffer.
+// Where the JPEG library writes a stream: a byte counter, the host's memory buffer, or a fixed
+// buffer of the caller's.
 #pragma once
 
 #include <cstdint>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 // Counts the bytes of a stream without keeping them: the library writes into a scratch buffer
 // that is counted and reused each time it fills.
@@ -33,3 +34,17 @@ struct MemoryDestination {
 
 // Prepares `dest` over `buffer` of `capacity` bytes (positive).
 void InitMemoryDestination(MemoryDestination* dest, JOCTET* buffer, int32_t capacity);
+
+// Writes a stream into a fixed buffer where running out of room is fatal. The library asks for
+// more room as soon as the last free byte is used, so a stream must leave a byte to spare.
+struct FixedDestination {
+  jpeg_destination_mgr mgr;  // first member: the library's `dest` points here
+  JOCTET* buffer;            // the caller's buffer
+  int32_t capacity;          // its size in bytes (positive)
+
+  // Bytes written so far.
+  int32_t Length() const { return capacity - static_cast<int32_t>(mgr.free_in_buffer); }
+};
+
+// Prepares `dest` over `buffer` of `capacity` bytes (positive).
+void InitFixedDestination(FixedDestination* dest, JOCTET* buffer, int32_t capacity);

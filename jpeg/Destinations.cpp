@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The counting and memory destinations. Their operations are library callbacks: they own no
+// The counting, memory and fixed destinations. Their operations are library callbacks: they own no
 // object with a destructor, since a library error leaves them through longjmp.
-#include "image/Destinations.h"
+#include "jpeg/Destinations.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ MemoryDestination* Memory(j_compress_ptr cinfo) {
   __builtin_unreachable();
 }
 
-void InitNothing(j_compress_ptr) {}
+// Neither start nor end of a stream needs work here.
+void Nothing(j_compress_ptr) {}
 
 boolean EmptyCounting(j_compress_ptr cinfo) {
   CountingDestination* dest = Counting(cinfo);
@@ -52,26 +53,37 @@ void TermMemory(j_compress_ptr cinfo) {
   }
 }
 
+// The fixed buffer is full: the stream does not fit.
+boolean EmptyFixed(j_compress_ptr cinfo) { Fail(cinfo); }
+
+// Sets a manager's operations and points it at the `size` bytes at `buffer`.
+void Point(jpeg_destination_mgr* mgr, JOCTET* buffer, int32_t size,
+           boolean (*empty)(j_compress_ptr), void (*term)(j_compress_ptr)) {
+  mgr->init_destination = Nothing;
+  mgr->empty_output_buffer = empty;
+  mgr->term_destination = term;
+  mgr->next_output_byte = buffer;
+  mgr->free_in_buffer = static_cast<size_t>(size);
+}
+
 }  // namespace
 
 void InitCountingDestination(CountingDestination* dest, JOCTET* scratch, int32_t size) {
-  dest->mgr.init_destination = InitNothing;
-  dest->mgr.empty_output_buffer = EmptyCounting;
-  dest->mgr.term_destination = TermCounting;
-  dest->mgr.next_output_byte = scratch;
-  dest->mgr.free_in_buffer = static_cast<size_t>(size);
+  Point(&dest->mgr, scratch, size, EmptyCounting, TermCounting);
   dest->buffer = scratch;
   dest->size = size;
   dest->total = 0;
 }
 
 void InitMemoryDestination(MemoryDestination* dest, JOCTET* buffer, int32_t capacity) {
-  dest->mgr.init_destination = InitNothing;
-  dest->mgr.empty_output_buffer = EmptyMemory;
-  dest->mgr.term_destination = TermMemory;
-  dest->mgr.next_output_byte = buffer;
-  dest->mgr.free_in_buffer = static_cast<size_t>(capacity);
+  Point(&dest->mgr, buffer, capacity, EmptyMemory, TermMemory);
   dest->buffer = buffer;
   dest->capacity = capacity;
   dest->wrapped = 0;
+}
+
+void InitFixedDestination(FixedDestination* dest, JOCTET* buffer, int32_t capacity) {
+  Point(&dest->mgr, buffer, capacity, EmptyFixed, Nothing);
+  dest->buffer = buffer;
+  dest->capacity = capacity;
 }

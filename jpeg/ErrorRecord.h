@@ -5,7 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include "image/Jpeg.h"
+#include "jpeg/Jpeg.h"
 
 // The library's error manager followed by a jump buffer. A fatal library error leaves through
 // longjmp to the buffer, so code between the setjmp and the library calls must not own objects

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The error record's two replaced operations.
-#include "image/ErrorRecord.h"
+#include "jpeg/ErrorRecord.h"
 
 namespace {
 
