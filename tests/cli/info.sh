@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # tessel info on generated samples: text and JSON reports, failures and exit codes.
-set -euo pipefail
-tessel=$1
-make_fixture=$2
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 
 "$make_fixture" "$dir/a.jpg" 17x9 420
 "$make_fixture" "$dir/g.jpg" 8x8 gray
@@ -34,19 +29,12 @@ PY
 
 # Failures: one line each on stderr, exit status 1, and the good file still reported.
 printf 'not a jpeg' > "$dir/bad.jpg"
-set +e
-out=$("$tessel" info "$dir/missing.jpg" "$dir/bad.jpg" "$dir/g.jpg" 2>"$dir/err")
-rc=$?
-set -e
-[ $rc -eq 1 ] || fail "exit status $rc for failing files"
+out=$(expect_status 1 "$tessel" info "$dir/missing.jpg" "$dir/bad.jpg" "$dir/g.jpg" 2>"$dir/err")
 grep -qx "tessel: $dir/missing.jpg: no such file" "$dir/err" || fail "missing-file message: $(cat "$dir/err")"
 grep -qx "tessel: $dir/bad.jpg: not a JPEG file it can read" "$dir/err" || fail "bad-file message: $(cat "$dir/err")"
 grep -q "size: *8x8" <<<"$out" || fail "the readable file was not reported"
 
 # Usage errors exit with 2.
-set +e
-"$tessel" info >/dev/null 2>&1; rc1=$?
-"$tessel" frobnicate >/dev/null 2>&1; rc2=$?
-set -e
-[ $rc1 -eq 2 ] && [ $rc2 -eq 2 ] || fail "usage errors gave $rc1 and $rc2"
+expect_status 2 "$tessel" info >/dev/null 2>&1
+expect_status 2 "$tessel" frobnicate >/dev/null 2>&1
 echo "info: all checks passed"
