@@ -5,15 +5,15 @@
 #include <cstring>
 #include <new>
 
+#include "actions/DllActionApplyBitmapChanges.h"
 #include "actions/DllActionCrop.h"
 #include "actions/DllActionFlipH.h"
 #include "actions/DllActionFlipV.h"
 #include "actions/DllActionGrayscale.h"
 #include "actions/DllActionLevels.h"
+#include "actions/DllActionReconstruct.h"
 #include "actions/DllActionRotateLeft.h"
 #include "actions/DllActionRotateRight.h"
-#include "actions/DllActionApplyBitmapChanges.h"
-#include "actions/DllActionReconstruct.h"
 #include "image/CoefficientLoader.h"
 #include "image/MemorySource.h"
 #include "image/Save.h"
@@ -117,7 +117,10 @@ TSL_BOOL CDllImage::OpenSource(const Source& source, TSL_BOOL headerOnly) {
   m_iWidth = static_cast<int32_t>(m_info.image_width);
   m_iHeight = static_cast<int32_t>(m_info.image_height);
   m_exif.ReadMarkers(m_info.marker_list);
-  if (headerOnly) DestroyHeaderDecompressor();
+  if (headerOnly) {
+    m_headerOnlyInfo = DescribeImage();
+    DestroyHeaderDecompressor();
+  }
   return 1;
 }
 
@@ -164,6 +167,7 @@ void CDllImage::DestroyHeaderDecompressor() {
 
 void CDllImage::Close() {
   m_undo.Clear();
+  m_headerOnlyInfo.reset();
   if (m_pCoefficients != nullptr) {
     m_pCoefficients.reset();
     m_iCoefficientCount = 0;
