@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "cli/Command.h"
 #include "cli/Common.h"
 #include "cli/ExifReport.h"
+#include "cli/ImageFile.h"
 #include "cli/JpegHeader.h"
 
 namespace cli {
@@ -131,11 +133,8 @@ void PrintText(const std::string& file, const InfoReport& r) {
 
 // Opens one file and prints its report; false when it cannot be read.
 bool InfoOne(const std::string& file, const InfoOptions& options) {
-  ImagePtr image = NewImage();
-  if (!image || !image->Open(Wide(file).c_str(), options.headerOnly ? 1 : 0)) {
-    ReportFailure(file, OpenFailureReason(file));
-    return false;
-  }
+  ImagePtr image = OpenImageOrReport(file, options.headerOnly);
+  if (!image) return false;
   if (options.format) {
     const std::optional<uint32_t> locale = ParseLocale(options.locale);
     std::cout << FormatExif(image.get(), *options.format, locale.value_or(0), options.datePicture,
@@ -167,38 +166,50 @@ bool InfoOne(const std::string& file, const InfoOptions& options) {
   return true;
 }
 
-}  // namespace
+class InfoCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    InfoOptions& options = options_;
+    cmd.add_option("FILE", options.files, "JPEG files")->required();
+    cmd.add_flag("--header-only", options.headerOnly, "Read only the header (no coefficients)");
+    cmd.add_flag("--json", options.json, "Print one JSON object per file");
+    cmd.add_option("--format", options.format,
+                   "Print only this caption: %M make, %m model, %d date, %t time, %e exposure, "
+                   "%f f-number, %i ISO, %l/%L focal lengths, %u user comment, %c comment, "
+                   "%GLt/%GLg/%GAl GPS, %v/%V/%w/%W file names, %C (c), %% percent");
+    cmd.add_option("--locale", options.locale,
+                   "Windows locale identifier for --format dates (0x0809 en-GB, 0x0407 de-DE; "
+                   "0 the environment's)")
+        ->check([](const std::string& text) {
+          return ParseLocale(text) ? std::string() : "not a locale identifier: " + text;
+        });
+    cmd.add_option("--date", options.datePicture,
+                   "Date picture for %d (d dd ddd dddd M MM MMM MMMM y yy yyyy gg)")
+        ->capture_default_str();
+    cmd.add_option("--time", options.timePicture, "Time picture for %t (h hh H HH m mm s ss t tt)")
+        ->capture_default_str();
+    cmd.add_flag("--subsec", options.subSeconds, "Add the sub-seconds after the seconds in %t");
+    cmd.add_flag("--file-date", options.fileDate,
+                 "Use the file's date when the photo has no date taken");
+  }
 
-void AddInfoCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<InfoOptions>();
-  CLI::App* cmd =
-      app.add_subcommand("info", "Show the size, MCU and component layout of JPEG files");
-  cmd->add_option("FILE", options->files, "JPEG files")->required();
-  cmd->add_flag("--header-only", options->headerOnly, "Read only the header (no coefficients)");
-  cmd->add_flag("--json", options->json, "Print one JSON object per file");
-  cmd->add_option("--format", options->format,
-                  "Print only this caption: %M make, %m model, %d date, %t time, %e exposure, "
-                  "%f f-number, %i ISO, %l/%L focal lengths, %u user comment, %c comment, "
-                  "%GLt/%GLg/%GAl GPS, %v/%V/%w/%W file names, %C (c), %% percent");
-  cmd->add_option("--locale", options->locale,
-                  "Windows locale identifier for --format dates (0x0809 en-GB, 0x0407 de-DE; "
-                  "0 the environment's)")
-      ->check([](const std::string& text) {
-        return ParseLocale(text) ? std::string() : "not a locale identifier: " + text;
-      });
-  cmd->add_option("--date", options->datePicture,
-                  "Date picture for %d (d dd ddd dddd M MM MMM MMMM y yy yyyy gg)")
-      ->capture_default_str();
-  cmd->add_option("--time", options->timePicture, "Time picture for %t (h hh H HH m mm s ss t tt)")
-      ->capture_default_str();
-  cmd->add_flag("--subsec", options->subSeconds, "Add the sub-seconds after the seconds in %t");
-  cmd->add_flag("--file-date", options->fileDate,
-                "Use the file's date when the photo has no date taken");
-  cmd->callback([options, &exitCode]() {
-    for (const std::string& file : options->files) {
-      if (!InfoOne(file, *options)) exitCode = kExitFailure;
+  int Run() override {
+    int exitCode = kExitOk;
+    for (const std::string& file : options_.files) {
+      if (!InfoFile(file)) exitCode = kExitFailure;
     }
-  });
-}
+    return exitCode;
+  }
 
+ private:
+  bool InfoFile(const std::string& file) const { return InfoOne(file, options_); }
+
+  InfoOptions options_;
+};
+
+[[maybe_unused]] const bool kRegistered =
+    RegisterCommand({"info", "Show the size, MCU and component layout of JPEG files", 10,
+                     MakeCommand<InfoCommand>});
+
+}  // namespace
 }  // namespace cli

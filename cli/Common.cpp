@@ -20,7 +20,22 @@ ImagePtr NewImage() {
   return ImagePtr(image);
 }
 
+ExtensionPtr Extension(ITessel& image) {
+  void* extension = nullptr;
+  if (image.QueryInterface(TSL_IID_ITesselEx, &extension) != TSL_S_OK) return ExtensionPtr();
+  return ExtensionPtr(static_cast<ITesselEx*>(extension));
+}
+
 std::u16string Wide(const std::string& text) { return Utf8ToUtf16(text); }
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string SizeText(int64_t width, int64_t height) {
+  return std::to_string(width) + "x" + std::to_string(height);
+}
 
 std::string OpenFailureReason(const std::string& path, const std::string& fallback) {
   struct stat st {};
