@@ -25,16 +25,12 @@ const JQUANT_TBL* QuantTable(const jpeg_decompress_struct& info, int number) {
   return number >= 0 && number < NUM_QUANT_TBLS ? info.quant_tbl_ptrs[number] : nullptr;
 }
 
-// One component: sampling and quantizers from the header, its plane from the store layout.
-TesselComponentInfo DescribeComponent(const jpeg_decompress_struct& info, int c,
-                                      const PlaneLayout& plane) {
+// One component's sampling factors and quantizers, from the header.
+TesselComponentInfo DescribeComponent(const jpeg_decompress_struct& info, int c) {
   const jpeg_component_info& comp = info.comp_info[c];
   TesselComponentInfo out{};
   out.iHSampling = comp.h_samp_factor;
   out.iVSampling = comp.v_samp_factor;
-  out.iBlocksWide = plane.blocksPerRow;
-  out.iBlocksHigh = plane.blockRows;
-  out.iStoreOffset = plane.offset;
   // libjpeg keeps quantizers in natural order, as the store's blocks are.
   if (const JQUANT_TBL* table = QuantTable(info, comp.quant_tbl_no)) {
     std::copy(std::begin(table->quantval), std::end(table->quantval), std::begin(out.awQuant));
@@ -124,7 +120,9 @@ TSL_BOOL CDllImage::GetImageInfo(TesselImageInfo* info) {
 }
 
 // Everything the header says, even what the interface cannot carry: iComponents is the stream's
-// count, and a store too large to lay out leaves every plane at offset -1.
+// count. Each plane holds whole MCUs of its component, one plane after another. The planes are
+// worked out in 64 bits without the store's 32-bit limit, since a header-only open describes
+// frames whose store could never be made.
 TesselImageInfo CDllImage::DescribeImage() const {
   TesselImageInfo out{};
   out.iWidth = m_iWidth;
@@ -135,21 +133,24 @@ TesselImageInfo CDllImage::DescribeImage() const {
   out.iMCUHeight = 8 * m_info.max_v_samp_factor;
   out.bProgressive = m_info.progressive_mode ? 1 : 0;
   out.bArithmetic = m_info.arith_code ? 1 : 0;
-  PlaneLayout planes[MAX_COMPONENTS] = {};
-  if (ComputeStoreLayout(m_info, m_iWidth, m_iHeight, planes) < 0) {
-    std::fill(std::begin(planes), std::end(planes), PlaneLayout{0, 0, -1});
-  }
+  const int64_t mcuColumns = CeilDiv(m_iWidth, out.iMCUWidth);
+  const int64_t mcuRows = CeilDiv(m_iHeight, out.iMCUHeight);
+  int64_t offset = 0;
   const int described = std::min(m_info.num_components, kDescribedComponents);
-  for (int c = 0; c < described; ++c) out.aComponents[c] = DescribeComponent(m_info, c, planes[c]);
+  for (int c = 0; c < described; ++c) {
+    TesselComponentInfo& plane = out.aComponents[c];
+    plane = DescribeComponent(m_info, c);
+    plane.iBlocksWide = static_cast<int32_t>(mcuColumns * plane.iHSampling);
+    plane.iBlocksHigh = static_cast<int32_t>(mcuRows * plane.iVSampling);
+    plane.iStoreOffset = offset;
+    offset += int64_t{64} * plane.iBlocksWide * plane.iBlocksHigh;
+  }
   return out;
 }
 
 TSL_BOOL CDllImage::DeliverImageInfo(const TesselImageInfo& described, TesselImageInfo* out) {
   if (described.iComponents > kDescribedComponents) {
     return Fail(TSL_ERROR_UNSUPPORTED, "the image has more than four components");
-  }
-  if (described.aComponents[0].iStoreOffset < 0) {
-    return Fail(TSL_ERROR_TOO_LARGE, "the image is too large for a coefficient store");
   }
   *out = described;
   return 1;

@@ -254,8 +254,9 @@ TEST(ImageInfoRefusals, NothingOpenOrNoPlaceForTheAnswer) {
 }
 
 // A header-only open takes a frame whose store could never be made (65500x65500 in three
-// full-resolution components is about 12.9 billion values); it has no store to describe.
-TEST(ImageInfoRefusals, AStoreBeyondThirtyTwoBitsIsTooLarge) {
+// full-resolution components is about 12.9 billion values); its planes are still described,
+// with offsets beyond 32 bits.
+TEST(ImageInfoHeaderOnly, DescribesPlanesNoStoreCouldHold) {
   Bytes jpeg = Write(Make(16, 16, "444"));
   bool patched = false;
   for (size_t i = 2; i + 9 < jpeg.size() && !patched;) {
@@ -270,8 +271,13 @@ TEST(ImageInfoRefusals, AStoreBeyondThirtyTwoBitsIsTooLarge) {
   ASSERT_TRUE(patched);
   ImagePtr image = OpenBytes(jpeg, true);
   ASSERT_TRUE(image);
-  TesselImageInfo info{};
-  EXPECT_EQ(InfoError(image.get(), &info), std::make_pair(TSL_BOOL{0}, TSL_ERROR_TOO_LARGE));
+  const TesselImageInfo info = InfoOf(image.get());
+  const int64_t plane = int64_t{64} * 8188 * 8188;
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_EQ(info.aComponents[c].iBlocksWide, 8188);
+    EXPECT_EQ(info.aComponents[c].iBlocksHigh, 8188);
+    EXPECT_EQ(info.aComponents[c].iStoreOffset, c * plane);
+  }
 }
 
 }  // namespace
