@@ -142,6 +142,20 @@ ok saved $dir/s.jpg"
 $out"
 same_pixels "$dir/s.jpg" "$dir/orig.jpg" || fail "undone edits changed the saved pixels"
 
+# Each edit's usage line when its arguments are wrong, and a half turn refused by its second
+# mirror: the first is taken back, so the image and its undo history are as they were.
+out=$(printf '%s\n' "rotate" "flip h v" "crop" "grayscale now" "levels" "rotate 180" "info" |
+  expect_status 1 "$tessel" shell "$dir/small.jpg")
+expected="error: usage: rotate left|right|180 [--keep-partial]
+error: usage: flip h|v [--keep-partial]
+error: usage: crop L,T,R,B|WxH+X+Y
+error: usage: grayscale
+error: usage: levels A,B,C
+error: the image is smaller than one MCU (16x16); use --keep-partial
+ok 17x9 mcu 16x16 colour undo 0"
+[ "$out" = "$expected" ] || fail "shell usage answers:
+$out"
+
 # render writes the current image, as libjpeg decodes the same image saved.
 out=$(printf 'rotate right\nrender %s\nsave %s\n' "$dir/r.ppm" "$dir/r.jpg" |
   "$tessel" shell "$dir/orig.jpg")
