@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "tests/support/JpegSegments.h"
 #include "tests/support/TesselTest.h"
 
 using namespace fixtures;
@@ -258,17 +259,7 @@ TEST(ImageInfoRefusals, NothingOpenOrNoPlaceForTheAnswer) {
 // with offsets beyond 32 bits.
 TEST(ImageInfoHeaderOnly, DescribesPlanesNoStoreCouldHold) {
   Bytes jpeg = Write(Make(16, 16, "444"));
-  bool patched = false;
-  for (size_t i = 2; i + 9 < jpeg.size() && !patched;) {
-    const size_t length = (size_t{jpeg[i + 2]} << 8) | jpeg[i + 3];
-    if (jpeg[i + 1] == 0xC0) {
-      jpeg[i + 5] = jpeg[i + 7] = 0xFF;  // 0xFFDC = 65500, height then width
-      jpeg[i + 6] = jpeg[i + 8] = 0xDC;
-      patched = true;
-    }
-    i += 2 + length;
-  }
-  ASSERT_TRUE(patched);
+  ASSERT_TRUE(SetFrameSize(&jpeg, 65500, 65500));
   ImagePtr image = OpenBytes(jpeg, true);
   ASSERT_TRUE(image);
   const TesselImageInfo info = InfoOf(image.get());
