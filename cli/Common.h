@@ -46,9 +46,8 @@ constexpr int64_t CeilDiv(int64_t value, int64_t divisor) {
 std::string SizeText(int64_t width, int64_t height);
 
 // Why `path` cannot be opened as an image: "no such file", "permission denied", "is a
-// directory", or `fallback` when the file itself is readable.
-std::string OpenFailureReason(const std::string& path,
-                              const std::string& fallback = "not a JPEG file it can read");
+// directory", or "not a JPEG file it can read" when the file itself is readable.
+std::string OpenFailureReason(const std::string& path);
 
 // Prints "tessel: FILE: REASON" on standard error.
 void ReportFailure(const std::string& file, const std::string& reason);
