@@ -37,6 +37,8 @@ struct CommandEntry {
 // Adds a command to the tool. Each Command*.cpp registers its commands from a namespace-scope
 // initializer, so that adding a command is adding its file:
 //   const bool kRegistered = RegisterCommand({"orient", "Set ...", 20, MakeCommand<Orient>});
+// This relies on the files being linked into the tool itself: from a static library the
+// linker would drop a file that nothing else refers to.
 bool RegisterCommand(CommandEntry entry);
 
 template <class T>
