@@ -79,8 +79,9 @@ data[pos + 5:pos + 9] = b"\xff\xdc\xff\xdc"
 open(sys.argv[1], "wb").write(data)
 PY
 out=$("$tessel" info --header-only "$dir/444.jpg")
-grep -q "component 2: *sampling 1x1, blocks 8188x8188 (store 8188x8188)" <<<"$out" &&
-  grep -q "coefficients: 12872322048" <<<"$out" || fail "header of a huge frame: $out"
+grep -q "component 2: *sampling 1x1, blocks 8188x8188 (store 8188x8188)" <<<"$out" ||
+  fail "components of a huge frame: $out"
+grep -q "coefficients: 12872322048" <<<"$out" || fail "coefficients of a huge frame: $out"
 
 # Usage errors exit with 2.
 expect_status 2 "$tessel" info >/dev/null 2>&1

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # The preamble every end-to-end script of the tool sources: its two arguments, a temporary
 # directory removed on exit, and the checks and picture reader the scripts share.
@@ -14,7 +15,9 @@ if [ $# -ne 2 ]; then
   echo "usage: $0 TESSEL MAKE_FIXTURE" >&2
   exit 2
 fi
+# shellcheck disable=SC2034 # used by the scripts that source this file
 tessel=$1
+# shellcheck disable=SC2034
 make_fixture=$2
 cli_tests=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export PYTHONPATH="$cli_tests${PYTHONPATH:+:$PYTHONPATH}"
