@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/Common.h"
+#include "cli/Command.h"
+#include "cli/ImageFile.h"
 #include "cli/Png.h"
-#include "cli/SaveFlags.h"
 
 namespace cli {
 namespace {
@@ -23,19 +23,16 @@ struct ApplyOptions {
   SaveFlags save;
 };
 
-std::string Size(int width, int height) {
-  return std::to_string(width) + "x" + std::to_string(height);
-}
-
-// The edited picture as a bitmap of the image's size, or false with a reason.
-bool ReadEdited(const ApplyOptions& options, ITessel& image, std::vector<uint8_t>* bits,
-                std::string* reason) {
+// The edited picture as a bitmap of the size of `image` (opened from `file`), or false with a
+// reason.
+bool ReadEdited(const std::string& edited, const std::string& file, ITessel& image,
+                std::vector<uint8_t>* bits, std::string* reason) {
   RgbImage rgb;
-  if (!ReadRgbPng(options.edited, &rgb, reason)) return false;
+  if (!ReadRgbPng(edited, &rgb, reason)) return false;
   const int width = image.GetWidth(), height = image.GetHeight();
   if (rgb.width != width || rgb.height != height) {
-    *reason = "is " + Size(rgb.width, rgb.height) + " pixels, but " + options.file + " is " +
-              Size(width, height);
+    *reason = "is " + SizeText(rgb.width, rgb.height) + " pixels, but " + file + " is " +
+              SizeText(width, height);
     return false;
   }
   try {
@@ -56,46 +53,54 @@ void PrintStatistics(const std::string& file, const Statistics& stats) {
   std::cout << '\n';
 }
 
-int ApplyOne(const ApplyOptions& options) {
-  ImagePtr image = NewImage();
-  if (!image || !image->Open(Wide(options.file).c_str(), 0)) {
-    ReportFailure(options.file, OpenFailureReason(options.file));
-    return kExitFailure;
-  }
+// Brings the changed blocks of `edited` into the open image; prints the statistics.
+Change ApplyChanges(ITessel& image, const std::string& file, const std::string& edited,
+                    bool force) {
   std::vector<uint8_t> bits;
   std::string reason;
-  if (!ReadEdited(options, *image, &bits, &reason)) {
-    ReportFailure(options.edited, reason);
-    return kExitFailure;
+  if (!ReadEdited(edited, file, image, &bits, &reason)) {
+    ReportFailure(edited, reason);
+    return Change::kFailed;
   }
   uint8_t* row0 = bits.data();
   Statistics stats{};
-  if (!image->ApplyBitmapChanges(&row0, 3 * image->GetWidth(), options.force ? 1 : 0, &stats)) {
-    ReportFailure(options.file,
-                  "cannot re-encode this image (colour space or sampling not supported)");
-    return kExitFailure;
+  if (!image.ApplyBitmapChanges(&row0, 3 * image.GetWidth(), force ? 1 : 0, &stats)) {
+    ReportFailure(file, "cannot re-encode this image (colour space or sampling not supported)");
+    return Change::kFailed;
   }
-  PrintStatistics(options.file, stats);
+  PrintStatistics(file, stats);
   // Nothing to bring back: the input is left exactly as it is.
-  if (stats.iChangedBlocks == 0 && options.save.output.empty()) return kExitOk;
-  return SaveImage(image.get(), options.file, options.save) ? kExitOk : kExitFailure;
+  return stats.iChangedBlocks == 0 ? Change::kUnchanged : Change::kSave;
 }
+
+class ApplyCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    cmd.add_option("FILE", options_.file, "JPEG file")->required();
+    cmd.add_option("EDITED", options_.edited,
+                   "The edited picture: an 8-bit RGB PNG of the image's size")
+        ->required();
+    cmd.add_flag("--force", options_.force, "Re-encode every block, changed or not");
+    AddSaveFlags(&cmd, options_.save);
+  }
+
+  int Run() override { return ApplyFile(options_.file) ? kExitOk : kExitFailure; }
+
+ private:
+  bool ApplyFile(const std::string& file) const {
+    return ChangeFile(file, options_.save, [&](ITessel& image, TesselSaveOptions&) {
+      return ApplyChanges(image, file, options_.edited, options_.force);
+    });
+  }
+
+  ApplyOptions options_;
+};
+
+[[maybe_unused]] const bool kRegistered = RegisterCommand(
+    {"apply",
+     "Bring the pixels changed in a rendering (tessel render, then any editor) back into a "
+     "JPEG, re-encoding only the 8x8 blocks that differ; saves in place unless -o is given",
+     90, MakeCommand<ApplyCommand>});
 
 }  // namespace
-
-void AddApplyCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<ApplyOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "apply",
-      "Bring the pixels changed in a rendering (tessel render, then any editor) back into a "
-      "JPEG, re-encoding only the 8x8 blocks that differ; saves in place unless -o is given");
-  cmd->add_option("FILE", options->file, "JPEG file")->required();
-  cmd->add_option("EDITED", options->edited,
-                  "The edited picture: an 8-bit RGB PNG of the image's size")
-      ->required();
-  cmd->add_flag("--force", options->force, "Re-encode every block, changed or not");
-  AddSaveFlags(cmd, options->save);
-  cmd->callback([options, &exitCode]() { exitCode = ApplyOne(*options); });
-}
-
 }  // namespace cli

@@ -6,9 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "cli/Command.h"
 #include "cli/Common.h"
 #include "cli/ExifReport.h"
-#include "cli/JpegHeader.h"
+#include "cli/ImageFile.h"
+#include "jpeg/CoefficientStore.h"
 
 namespace cli {
 namespace {
@@ -25,22 +27,39 @@ struct InfoOptions {
   bool fileDate = false;
 };
 
+// One component as the report shows it.
+struct ComponentReport {
+  int h = 0, v = 0;                           // sampling factors
+  int64_t widthBlocks = 0, heightBlocks = 0;  // blocks that cover the image
+  int64_t storeWide = 0, storeHigh = 0;       // blocks of its plane in the store (whole MCUs)
+};
+
 // What the report shows of one opened file.
 struct InfoReport {
   int width = 0, height = 0, mcuWidth = 0, mcuHeight = 0;
-  int64_t coefficients = 0;
-  JpegHeader header;
+  int colourSpace = 0;
+  std::vector<ComponentReport> components;
+  int64_t coefficients = 0;  // in the store, or that the store would hold after --header-only
   ExifReport exif;
 };
 
-// Coefficients a store of this layout holds: whole MCUs of every component.
-int64_t StoreCount(const InfoReport& r) {
-  if (r.mcuWidth <= 0 || r.mcuHeight <= 0) return 0;
-  const int64_t mx = (r.width + r.mcuWidth - 1) / r.mcuWidth;
-  const int64_t my = (r.height + r.mcuHeight - 1) / r.mcuHeight;
-  int64_t total = 0;
-  for (const ComponentHeader& c : r.header.components) total += 64 * mx * c.h * my * c.v;
-  return total;
+// The image's layout from the library's description. A component covers the image with
+// ceil(size * factor / MCU size) blocks; its plane in the store holds whole MCUs.
+void DescribeLayout(const TesselImageInfo& info, InfoReport* report) {
+  report->width = info.iWidth;
+  report->height = info.iHeight;
+  report->mcuWidth = info.iMCUWidth;
+  report->mcuHeight = info.iMCUHeight;
+  report->colourSpace = info.iColorSpace;
+  report->coefficients = 0;
+  for (int c = 0; c < info.iComponents; ++c) {
+    const TesselComponentInfo& comp = info.aComponents[c];
+    report->components.push_back({comp.iHSampling, comp.iVSampling,
+                                  CeilDiv(int64_t{info.iWidth} * comp.iHSampling, info.iMCUWidth),
+                                  CeilDiv(int64_t{info.iHeight} * comp.iVSampling, info.iMCUHeight),
+                                  comp.iBlocksWide, comp.iBlocksHigh});
+    report->coefficients += int64_t{64} * comp.iBlocksWide * comp.iBlocksHigh;
+  }
 }
 
 // A text value, or null when the file has none.
@@ -93,72 +112,86 @@ void PrintExif(const ExifReport& e) {
 
 nlohmann::json ToJson(const std::string& file, const InfoReport& r) {
   nlohmann::json components = nlohmann::json::array();
-  const int64_t mx = (r.width + r.mcuWidth - 1) / r.mcuWidth;
-  const int64_t my = (r.height + r.mcuHeight - 1) / r.mcuHeight;
-  for (const ComponentHeader& c : r.header.components) {
+  for (const ComponentReport& c : r.components) {
     components.push_back({{"h", c.h},
                           {"v", c.v},
                           {"blocks", {c.widthBlocks, c.heightBlocks}},
-                          {"storeBlocks", {mx * c.h, my * c.v}}});
+                          {"storeBlocks", {c.storeWide, c.storeHigh}}});
   }
   return {{"file", file},
           {"width", r.width},
           {"height", r.height},
           {"mcu", {r.mcuWidth, r.mcuHeight}},
-          {"colourSpace", ColourSpaceName(r.header.colourSpace)},
+          {"colourSpace", ColourSpaceName(r.colourSpace)},
           {"components", components},
           {"coefficients", r.coefficients},
           {"exif", ExifJson(r.exif)}};
 }
 
 void PrintText(const std::string& file, const InfoReport& r) {
-  const int64_t mx = (r.width + r.mcuWidth - 1) / r.mcuWidth;
-  const int64_t my = (r.height + r.mcuHeight - 1) / r.mcuHeight;
   std::cout << file << '\n'
             << "  size:         " << r.width << 'x' << r.height << '\n'
             << "  MCU:          " << r.mcuWidth << 'x' << r.mcuHeight << '\n'
-            << "  colour space: " << ColourSpaceName(r.header.colourSpace) << '\n'
-            << "  components:   " << r.header.components.size() << '\n';
-  for (size_t i = 0; i < r.header.components.size(); ++i) {
-    const ComponentHeader& c = r.header.components[i];
+            << "  colour space: " << ColourSpaceName(r.colourSpace) << '\n'
+            << "  components:   " << r.components.size() << '\n';
+  for (size_t i = 0; i < r.components.size(); ++i) {
+    const ComponentReport& c = r.components[i];
     std::cout << "  component " << i << ":  sampling " << c.h << 'x' << c.v << ", blocks "
-              << c.widthBlocks << 'x' << c.heightBlocks << " (store " << mx * c.h << 'x' << my * c.v
-              << ")\n";
+              << c.widthBlocks << 'x' << c.heightBlocks << " (store " << c.storeWide << 'x'
+              << c.storeHigh << ")\n";
   }
   std::cout << "  coefficients: " << r.coefficients << '\n';
   PrintExif(r.exif);
 }
 
-// Opens one file and prints its report; false when it cannot be read.
-bool InfoOne(const std::string& file, const InfoOptions& options) {
+// Prints the caption of one file; false when it cannot be opened. The library opens the file
+// itself, since captions may show its name and date.
+bool PrintCaption(const std::string& file, const InfoOptions& options) {
+  ImagePtr image = OpenImageOrReport(file, options.headerOnly);
+  if (!image) return false;
+  const std::optional<uint32_t> locale = ParseLocale(options.locale);
+  std::cout << FormatExif(image.get(), *options.format, locale.value_or(0), options.datePicture,
+                          options.timePicture, options.subSeconds, options.fileDate)
+            << '\n';
+  return true;
+}
+
+// Everything the report shows, from one read of the file: the library opens the bytes and
+// describes them, and the segments are looked up in the same bytes. False with a reason.
+bool ReadReport(const std::string& file, bool headerOnly, InfoReport* report, std::string* reason) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFileBytes(file, &bytes, reason)) return false;
   ImagePtr image = NewImage();
-  if (!image || !image->Open(Wide(file).c_str(), options.headerOnly ? 1 : 0)) {
-    ReportFailure(file, OpenFailureReason(file));
+  if (!image || !image->OpenFromMemory(bytes.data(), static_cast<int32_t>(bytes.size()),
+                                       headerOnly ? 1 : 0)) {
+    *reason = "not a JPEG file it can read";
     return false;
   }
-  if (options.format) {
-    const std::optional<uint32_t> locale = ParseLocale(options.locale);
-    std::cout << FormatExif(image.get(), *options.format, locale.value_or(0), options.datePicture,
-                            options.timePicture, options.subSeconds, options.fileDate)
-              << '\n';
-    return true;
-  }
-  std::optional<JpegHeader> header = ReadJpegHeaderFile(file);
-  if (!header) {
-    ReportFailure(file, OpenFailureReason(file));
+  ExtensionPtr extension = Extension(*image);
+  TesselImageInfo info{};
+  if (!extension || !extension->GetImageInfo(&info)) {
+    *reason = extension ? extension->GetLastErrorText() : "the library cannot describe images";
     return false;
   }
+  DescribeLayout(info, report);
+  if (!headerOnly) {
+    int16_t* values = nullptr;
+    int32_t count = 0;
+    image->GetCoefficients(&values, &count);
+    report->coefficients = count;
+  }
+  report->exif = ReadExifReport(image.get(), bytes);
+  return true;
+}
+
+// Prints the report of one file; false when it cannot be read.
+bool PrintReport(const std::string& file, const InfoOptions& options) {
   InfoReport report;
-  report.width = image->GetWidth();
-  report.height = image->GetHeight();
-  report.mcuWidth = image->GetMCUWidth();
-  report.mcuHeight = image->GetMCUHeight();
-  report.header = *header;
-  int16_t* values = nullptr;
-  int32_t count = 0;
-  image->GetCoefficients(&values, &count);
-  report.coefficients = options.headerOnly ? StoreCount(report) : count;
-  report.exif = ReadExifReport(image.get(), file);
+  std::string reason;
+  if (!ReadReport(file, options.headerOnly, &report, &reason)) {
+    ReportFailure(file, reason);
+    return false;
+  }
   if (options.json) {
     std::cout << ToJson(file, report).dump() << '\n';
   } else {
@@ -167,38 +200,52 @@ bool InfoOne(const std::string& file, const InfoOptions& options) {
   return true;
 }
 
-}  // namespace
+class InfoCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    InfoOptions& options = options_;
+    cmd.add_option("FILE", options.files, "JPEG files")->required();
+    cmd.add_flag("--header-only", options.headerOnly, "Read only the header (no coefficients)");
+    cmd.add_flag("--json", options.json, "Print one JSON object per file");
+    cmd.add_option("--format", options.format,
+                   "Print only this caption: %M make, %m model, %d date, %t time, %e exposure, "
+                   "%f f-number, %i ISO, %l/%L focal lengths, %u user comment, %c comment, "
+                   "%GLt/%GLg/%GAl GPS, %v/%V/%w/%W file names, %C (c), %% percent");
+    cmd.add_option("--locale", options.locale,
+                   "Windows locale identifier for --format dates (0x0809 en-GB, 0x0407 de-DE; "
+                   "0 the environment's)")
+        ->check([](const std::string& text) {
+          return ParseLocale(text) ? std::string() : "not a locale identifier: " + text;
+        });
+    cmd.add_option("--date", options.datePicture,
+                   "Date picture for %d (d dd ddd dddd M MM MMM MMMM y yy yyyy gg)")
+        ->capture_default_str();
+    cmd.add_option("--time", options.timePicture, "Time picture for %t (h hh H HH m mm s ss t tt)")
+        ->capture_default_str();
+    cmd.add_flag("--subsec", options.subSeconds, "Add the sub-seconds after the seconds in %t");
+    cmd.add_flag("--file-date", options.fileDate,
+                 "Use the file's date when the photo has no date taken");
+  }
 
-void AddInfoCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<InfoOptions>();
-  CLI::App* cmd =
-      app.add_subcommand("info", "Show the size, MCU and component layout of JPEG files");
-  cmd->add_option("FILE", options->files, "JPEG files")->required();
-  cmd->add_flag("--header-only", options->headerOnly, "Read only the header (no coefficients)");
-  cmd->add_flag("--json", options->json, "Print one JSON object per file");
-  cmd->add_option("--format", options->format,
-                  "Print only this caption: %M make, %m model, %d date, %t time, %e exposure, "
-                  "%f f-number, %i ISO, %l/%L focal lengths, %u user comment, %c comment, "
-                  "%GLt/%GLg/%GAl GPS, %v/%V/%w/%W file names, %C (c), %% percent");
-  cmd->add_option("--locale", options->locale,
-                  "Windows locale identifier for --format dates (0x0809 en-GB, 0x0407 de-DE; "
-                  "0 the environment's)")
-      ->check([](const std::string& text) {
-        return ParseLocale(text) ? std::string() : "not a locale identifier: " + text;
-      });
-  cmd->add_option("--date", options->datePicture,
-                  "Date picture for %d (d dd ddd dddd M MM MMM MMMM y yy yyyy gg)")
-      ->capture_default_str();
-  cmd->add_option("--time", options->timePicture, "Time picture for %t (h hh H HH m mm s ss t tt)")
-      ->capture_default_str();
-  cmd->add_flag("--subsec", options->subSeconds, "Add the sub-seconds after the seconds in %t");
-  cmd->add_flag("--file-date", options->fileDate,
-                "Use the file's date when the photo has no date taken");
-  cmd->callback([options, &exitCode]() {
-    for (const std::string& file : options->files) {
-      if (!InfoOne(file, *options)) exitCode = kExitFailure;
+  int Run() override {
+    int exitCode = kExitOk;
+    for (const std::string& file : options_.files) {
+      if (!InfoFile(file)) exitCode = kExitFailure;
     }
-  });
-}
+    return exitCode;
+  }
 
+ private:
+  bool InfoFile(const std::string& file) const {
+    return options_.format ? PrintCaption(file, options_) : PrintReport(file, options_);
+  }
+
+  InfoOptions options_;
+};
+
+[[maybe_unused]] const bool kRegistered =
+    RegisterCommand({"info", "Show the size, MCU and component layout of JPEG files", 10,
+                     MakeCommand<InfoCommand>});
+
+}  // namespace
 }  // namespace cli

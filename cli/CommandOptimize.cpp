@@ -11,8 +11,8 @@
 #include <set>
 #include <thread>
 
-#include "cli/Common.h"
-#include "cli/SaveFlags.h"
+#include "cli/Command.h"
+#include "cli/ImageFile.h"
 
 namespace cli {
 namespace {
@@ -77,11 +77,8 @@ Outcome OptimizeOne(const std::string& file, const std::string& target,
   Outcome outcome;
   outcome.target = target;
   outcome.before = FileSize(file);
-  ImagePtr image = NewImage();
-  if (!image || !image->Open(Wide(file).c_str(), 0)) {
-    outcome.reason = OpenFailureReason(file);
-    return outcome;
-  }
+  ImagePtr image = OpenImage(file, false, &outcome.reason);
+  if (!image) return outcome;
   if (!TrySave(image.get(), target, saveOptions, &outcome.reason)) return outcome;
   outcome.after = FileSize(target);
   outcome.ok = true;
@@ -145,28 +142,34 @@ bool OptimizeAll(const OptimizeOptions& options, const std::vector<std::string>&
   return allOk;
 }
 
-}  // namespace
+class OptimizeCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    cmd.add_option("FILE", options_.files, "JPEG files")->required();
+    AddSaveFlags(&cmd, options_.save);
+    cmd.add_option("-j,--jobs", options_.jobs, "Files worked on at once (default: processors)")
+        ->check(CLI::PositiveNumber);
+  }
 
-void AddOptimizeCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<OptimizeOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "optimize",
-      "Rewrite JPEG files losslessly with Huffman tables computed for each image (in place "
-      "unless -o is given; with several files -o must name a directory)");
-  cmd->add_option("FILE", options->files, "JPEG files")->required();
-  AddSaveFlags(cmd, options->save);
-  cmd->add_option("-j,--jobs", options->jobs, "Files worked on at once (default: processors)")
-      ->check(CLI::PositiveNumber);
-  cmd->callback([options, &exitCode]() {
+  int Run() override {
     std::string problem;
-    const std::vector<std::string> targets = Targets(*options, &problem);
+    const std::vector<std::string> targets = Targets(options_, &problem);
     if (targets.empty()) {
-      ReportFailure(options->save.output, problem);
-      exitCode = kExitUsage;
-      return;
+      ReportFailure(options_.save.output, problem);
+      return kExitUsage;
     }
-    if (!OptimizeAll(*options, targets)) exitCode = kExitFailure;
-  });
-}
+    return OptimizeAll(options_, targets) ? kExitOk : kExitFailure;
+  }
 
+ private:
+  OptimizeOptions options_;
+};
+
+[[maybe_unused]] const bool kRegistered = RegisterCommand(
+    {"optimize",
+     "Rewrite JPEG files losslessly with Huffman tables computed for each image (in place "
+     "unless -o is given; with several files -o must name a directory)",
+     50, MakeCommand<OptimizeCommand>});
+
+}  // namespace
 }  // namespace cli

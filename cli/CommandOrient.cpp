@@ -3,48 +3,44 @@
 // they are.
 #include <CLI/CLI.hpp>
 
-#include "cli/Common.h"
-#include "cli/SaveFlags.h"
+#include "cli/Command.h"
+#include "cli/ImageFile.h"
 
 namespace cli {
 namespace {
 
-struct OrientOptions {
-  int orientation = 1;
-  std::string file;
-  SaveFlags save;
+class OrientCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    cmd.add_option("N", orientation_, "Orientation, 1 to 8 as Exif defines them")
+        ->required()
+        ->check(CLI::Range(1, 8));
+    cmd.add_option("FILE", file_, "JPEG file")->required();
+    AddSaveFlags(&cmd, save_);
+  }
+
+  int Run() override { return OrientFile(file_) ? kExitOk : kExitFailure; }
+
+ private:
+  bool OrientFile(const std::string& file) const {
+    const uint16_t wanted = static_cast<uint16_t>(orientation_);
+    return ChangeFile(file, save_, [&](ITessel& image, TesselSaveOptions&) {
+      image.SetOrientation(wanted);
+      // Only an existing Orientation entry can be changed in place.
+      if (image.GetOrientation() == wanted) return Change::kSave;
+      ReportFailure(file, "has no Exif orientation to change");
+      return Change::kFailed;
+    });
+  }
+
+  int orientation_ = 1;
+  std::string file_;
+  SaveFlags save_;
 };
 
-bool OrientOne(const OrientOptions& options) {
-  ImagePtr image = NewImage();
-  if (!image || !image->Open(Wide(options.file).c_str(), 0)) {
-    ReportFailure(options.file, OpenFailureReason(options.file));
-    return false;
-  }
-  const uint16_t wanted = static_cast<uint16_t>(options.orientation);
-  image->SetOrientation(wanted);
-  // Only an existing Orientation entry can be changed in place.
-  if (image->GetOrientation() != wanted) {
-    ReportFailure(options.file, "has no Exif orientation to change");
-    return false;
-  }
-  return SaveImage(image.get(), options.file, options.save);
-}
+[[maybe_unused]] const bool kRegistered = RegisterCommand(
+    {"orient", "Set the Exif orientation (1..8) of a JPEG file without touching its pixels", 20,
+     MakeCommand<OrientCommand>});
 
 }  // namespace
-
-void AddOrientCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<OrientOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "orient", "Set the Exif orientation (1..8) of a JPEG file without touching its pixels");
-  cmd->add_option("N", options->orientation, "Orientation, 1 to 8 as Exif defines them")
-      ->required()
-      ->check(CLI::Range(1, 8));
-  cmd->add_option("FILE", options->file, "JPEG file")->required();
-  AddSaveFlags(cmd, options->save);
-  cmd->callback([options, &exitCode]() {
-    if (!OrientOne(*options)) exitCode = kExitFailure;
-  });
-}
-
 }  // namespace cli

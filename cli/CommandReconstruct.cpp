@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "cli/Common.h"
+#include "cli/Command.h"
+#include "cli/ImageFile.h"
 #include "cli/Rendering.h"
-#include "cli/SaveFlags.h"
 
 namespace cli {
 namespace {
@@ -71,39 +71,30 @@ int32_t ShowProgress(int32_t percent) {
   return g_interrupted ? 0 : 1;
 }
 
-int ReconstructOne(const ReconstructOptions& options) {
-  ImagePtr image = NewImage();
-  if (!image || !image->Open(Wide(options.file).c_str(), 0)) {
-    ReportFailure(options.file, OpenFailureReason(options.file));
-    return kExitFailure;
-  }
+// Runs the filter with its progress on standard error; Ctrl-C asks it to stop. False when the
+// library refused.
+bool FilterWithProgress(ITessel& image, int passes) {
   g_display = ProgressDisplay{};
   g_display.terminal = isatty(STDERR_FILENO) != 0;
-  g_display.passes = options.passes;
+  g_display.passes = passes;
   g_interrupted = 0;
   struct sigaction action {
   }, previous{};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &previous);
-  const TSL_BOOL filtered = image->Reconstruct(options.passes, ShowProgress);
+  const TSL_BOOL filtered = image.Reconstruct(passes, ShowProgress);
   sigaction(SIGINT, &previous, nullptr);
   EndLine();
-  if (!filtered) {
-    ReportFailure(options.file,
-                  "cannot filter this image (more than four components or a missing "
-                  "quantization table)");
-    return kExitFailure;
-  }
-  if (g_interrupted) {
-    ReportFailure(options.file, "interrupted; nothing saved");
-    return kExitInterrupted;
-  }
+  return filtered != 0;
+}
+
+// Writes the filtered image: the smoothed picture for -o OUT.png or OUT.ppm, else the JPEG.
+int SaveFiltered(ITessel& image, const ReconstructOptions& options) {
   if (IsPicturePath(options.save.output)) {
-    return WriteRendering(*image, options.file, options.save.output, false) ? kExitOk
-                                                                            : kExitFailure;
+    return WriteRendering(image, options.file, options.save.output, false) ? kExitOk : kExitFailure;
   }
-  if (!SaveImage(image.get(), options.file, options.save)) return kExitFailure;
+  if (!SaveImage(&image, options.file, options.save)) return kExitFailure;
   // Saving quantizes the coefficients with the file's own tables, which gives back the levels
   // the filter kept: worth saying, since the pixels of such a file do not change.
   std::cout
@@ -113,20 +104,43 @@ int ReconstructOne(const ReconstructOptions& options) {
   return kExitOk;
 }
 
-}  // namespace
-
-void AddReconstructCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<ReconstructOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "reconstruct",
-      "Smooth block edges while every coefficient keeps its quantization level, and save the "
-      "JPEG (in place unless -o is given) or, with -o OUT.png or OUT.ppm, the smoothed "
-      "picture; Ctrl-C stops without saving");
-  cmd->add_option("FILE", options->file, "JPEG file")->required();
-  cmd->add_option("--passes", options->passes, "How many times the filter runs (default 1)")
-      ->check(CLI::Range(1, 1000));
-  AddSaveFlags(cmd, options->save);
-  cmd->callback([options, &exitCode]() { exitCode = ReconstructOne(*options); });
+int ReconstructFile(const ReconstructOptions& options) {
+  ImagePtr image = OpenImageOrReport(options.file);
+  if (!image) return kExitFailure;
+  if (!FilterWithProgress(*image, options.passes)) {
+    ReportFailure(options.file,
+                  "cannot filter this image (more than four components or a missing "
+                  "quantization table)");
+    return kExitFailure;
+  }
+  if (g_interrupted) {
+    ReportFailure(options.file, "interrupted; nothing saved");
+    return kExitInterrupted;
+  }
+  return SaveFiltered(*image, options);
 }
 
+class ReconstructCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    cmd.add_option("FILE", options_.file, "JPEG file")->required();
+    cmd.add_option("--passes", options_.passes, "How many times the filter runs (default 1)")
+        ->check(CLI::Range(1, 1000));
+    AddSaveFlags(&cmd, options_.save);
+  }
+
+  int Run() override { return ReconstructFile(options_); }
+
+ private:
+  ReconstructOptions options_;
+};
+
+[[maybe_unused]] const bool kRegistered = RegisterCommand(
+    {"reconstruct",
+     "Smooth block edges while every coefficient keeps its quantization level, and save the "
+     "JPEG (in place unless -o is given) or, with -o OUT.png or OUT.ppm, the smoothed "
+     "picture; Ctrl-C stops without saving",
+     100, MakeCommand<ReconstructCommand>});
+
+}  // namespace
 }  // namespace cli

@@ -9,9 +9,11 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/Command.h"
 #include "cli/Common.h"
 #include "cli/Edits.h"
-#include "cli/Png.h"
+#include "cli/ImageFile.h"
+#include "cli/Rendering.h"
 #include "cli/SaveFlags.h"
 
 namespace cli {
@@ -24,9 +26,7 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
-std::string Size(ITessel* image) {
-  return std::to_string(image->GetWidth()) + "x" + std::to_string(image->GetHeight());
-}
+std::string Size(ITessel* image) { return SizeText(image->GetWidth(), image->GetHeight()); }
 
 class Shell {
  public:
@@ -89,23 +89,12 @@ class Shell {
 
   bool Render(const std::vector<std::string>& words) {
     if (words.size() != 2) return Fail("usage: render PATH");
-    ITessel* image = image_.get();
-    const int64_t stride = int64_t{3} * image->GetWidth();
-    std::vector<uint8_t> bits;
-    try {
-      bits.resize(static_cast<size_t>(stride * image->GetHeight()));
-    } catch (const std::bad_alloc&) {
-      return Fail("out of memory");
-    }
-    if (stride > INT32_MAX || !image->GetBitmap(bits.data(), static_cast<int32_t>(stride), 0)) {
-      return Fail("could not render the image");
-    }
-    RgbImage rgb;
-    rgb.width = image->GetWidth();
-    rgb.height = image->GetHeight();
-    BitmapToRgb(bits.data(), static_cast<int32_t>(stride), &rgb);
+    Bitmap bitmap;
+    const RenderOutcome outcome = RenderBitmap(*image_, false, &bitmap);
+    if (outcome == RenderOutcome::kNoMemory) return Fail("out of memory");
+    if (outcome != RenderOutcome::kDone) return Fail("could not render the image");
     std::string error;
-    if (!WriteImageFile(words[1], rgb, &error)) return Fail(words[1] + ": " + error);
+    if (!WritePicture(words[1], bitmap, &error)) return Fail(words[1] + ": " + error);
     return Answer("rendered " + words[1]);
   }
 
@@ -123,32 +112,36 @@ class Shell {
   std::vector<int> steps_;  // library actions of each command that can still be undone
 };
 
-}  // namespace
+// Reads the lines of one session; fails when any of them did.
+class ShellCommand : public Command {
+ public:
+  void Define(CLI::App& command) override {
+    command.add_option("FILE", file_, "The JPEG file")->required();
+  }
 
-void AddShellCommand(CLI::App& app, int& exitCode) {
-  auto file = std::make_shared<std::string>();
-  CLI::App* command = app.add_subcommand(
-      "shell",
-      "Edit one JPEG with commands read from standard input, one a line: rotate, flip, crop, "
-      "grayscale, levels (as the commands of the same names), undo, info, render PATH, "
-      "save [PATH], quit. Each line is answered with one line, 'ok ...' or 'error: ...'");
-  command->add_option("FILE", *file, "The JPEG file")->required();
-  command->callback([file, &exitCode]() {
-    ImagePtr image = NewImage();
-    if (!image || !image->Open(Wide(*file).c_str(), 0)) {
-      ReportFailure(*file, OpenFailureReason(*file));
-      exitCode = kExitFailure;
-      return;
-    }
-    Shell shell(std::move(image), *file);
+  int Run() override {
+    ImagePtr image = OpenImageOrReport(file_);
+    if (!image) return kExitFailure;
+    Shell shell(std::move(image), file_);
     bool failed = false, quit = false;
     for (std::string line; !quit && std::getline(std::cin, line);) {
       const std::vector<std::string> words = Words(line);
       if (words.empty() || words[0][0] == '#') continue;
       if (!shell.Run(words, &quit)) failed = true;
     }
-    exitCode = failed ? kExitFailure : kExitOk;
-  });
-}
+    return failed ? kExitFailure : kExitOk;
+  }
 
+ private:
+  std::string file_;
+};
+
+[[maybe_unused]] const bool kRegistered = RegisterCommand(
+    {"shell",
+     "Edit one JPEG with commands read from standard input, one a line: rotate, flip, crop, "
+     "grayscale, levels (as the commands of the same names), undo, info, render PATH, "
+     "save [PATH], quit. Each line is answered with one line, 'ok ...' or 'error: ...'",
+     80, MakeCommand<ShellCommand>});
+
+}  // namespace
 }  // namespace cli

@@ -10,8 +10,9 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/Command.h"
 #include "cli/Common.h"
-#include "cli/Png.h"
+#include "cli/Rendering.h"
 #include "cli/TinyFont.h"
 
 namespace cli {
@@ -223,38 +224,47 @@ int RunThumbs(const ThumbsOptions& o) {
     return kExitFailure;
   }
   // Cells of skipped files were reused, so only the rows that were drawn are kept.
-  RgbImage rgb;
-  rgb.width =
+  Bitmap picture;
+  picture.width =
       drawn < size_t(layout.columns) ? static_cast<int>(drawn) * layout.boxWidth : sheet.width;
-  rgb.height = static_cast<int>((drawn + layout.columns - 1) / layout.columns) *
-               (layout.boxHeight + kLabelHeight);
-  BitmapToRgb(sheet.bits.data(), sheet.Stride(), &rgb);
+  picture.height = static_cast<int>((drawn + layout.columns - 1) / layout.columns) *
+                   (layout.boxHeight + kLabelHeight);
+  picture.stride = sheet.Stride();
+  picture.bits = std::move(sheet.bits);
   std::string error;
-  if (!WriteImageFile(o.output, rgb, &error)) {
+  if (!WritePicture(o.output, picture, &error)) {
     ReportFailure(o.output, error);
     return kExitFailure;
   }
   return drawn == o.files.size() ? kExitOk : kExitFailure;
 }
 
+class ThumbsCommand : public Command {
+ public:
+  void Define(CLI::App& cmd) override {
+    ThumbsOptions& options = options_;
+    cmd.add_option("FILE", options.files, "JPEG files")->required();
+    cmd.add_option("-o,--output", options.output, "The sheet to write (.png, or .ppm)")->required();
+    cmd.add_option("--size", options.size, "Box of each thumbnail, WIDTHxHEIGHT")
+        ->capture_default_str();
+    cmd.add_option("--columns", options.columns, "Boxes per row")
+        ->check(CLI::Range(1, 256))
+        ->capture_default_str();
+    cmd.add_option("--frame", options.frame, "Decorations: none, or white,grey,shadow")
+        ->capture_default_str();
+    cmd.add_option("--background", options.background, "Background colour RRGGBB")
+        ->capture_default_str();
+  }
+
+  int Run() override { return RunThumbs(options_); }
+
+ private:
+  ThumbsOptions options_;
+};
+
+[[maybe_unused]] const bool kRegistered = RegisterCommand(
+    {"thumbs", "Draw a contact sheet of JPEG thumbnails with their file names (PNG or PPM)", 30,
+     MakeCommand<ThumbsCommand>});
+
 }  // namespace
-
-void AddThumbsCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<ThumbsOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "thumbs", "Draw a contact sheet of JPEG thumbnails with their file names (PNG or PPM)");
-  cmd->add_option("FILE", options->files, "JPEG files")->required();
-  cmd->add_option("-o,--output", options->output, "The sheet to write (.png, or .ppm)")->required();
-  cmd->add_option("--size", options->size, "Box of each thumbnail, WIDTHxHEIGHT")
-      ->capture_default_str();
-  cmd->add_option("--columns", options->columns, "Boxes per row")
-      ->check(CLI::Range(1, 256))
-      ->capture_default_str();
-  cmd->add_option("--frame", options->frame, "Decorations: none, or white,grey,shadow")
-      ->capture_default_str();
-  cmd->add_option("--background", options->background, "Background colour RRGGBB")
-      ->capture_default_str();
-  cmd->callback([options, &exitCode]() { exitCode = RunThumbs(*options); });
-}
-
 }  // namespace cli

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The edits of the tool, shared by the one-shot commands and `tessel shell`: parsing their
-// arguments and applying them to an image object.
+// The edits of the tool, one table shared by the one-shot commands and `tessel shell`: their
+// names and arguments, parsing them, and applying them to an image object.
 #pragma once
 
 #include <array>
@@ -29,14 +29,21 @@ struct EditRequest {
   bool keepPartial = false;         // flips and rotations: keep a partial edge MCU whole
 };
 
-// "left", "right", "180" (also "90" for right and "270" for left).
-std::optional<EditRequest::Kind> ParseRotation(const std::string& word);
-// "h" or "v" (also "horizontal", "vertical").
-std::optional<EditRequest::Kind> ParseFlip(const std::string& word);
-// Pixels "L,T,R,B" (right and bottom exclusive) or "WxH+X+Y"; offsets may be negative.
-std::optional<std::array<int32_t, 4>> ParseCropRect(const std::string& text);
-// "A,B,C": three offsets of -100..100 (values beyond are clamped by the library).
-std::optional<std::array<int32_t, 3>> ParseLevels(const std::string& text);
+// One edit as the tool offers it: a command of its own and a line of `tessel shell`.
+struct EditForm {
+  const char* name;          // the command, and the shell line's first word
+  const char* help;          // its line in `tessel --help`
+  const char* argument;      // its one argument ("ROTATION"), or "" when it takes none
+  const char* argumentHelp;  // what the argument may be, for the command's help
+  const char* forms;         // the same for the shell's usage line ("left|right|180")
+  bool keepPartial;          // takes --keep-partial
+  // The request an argument asks for ("" when the edit takes none); nullopt when the text is
+  // not one of the argument's forms.
+  std::optional<EditRequest> (*parse)(const std::string& argument);
+};
+
+// Every edit, in the order `tessel --help` lists them.
+const std::vector<EditForm>& EditForms();
 
 // Parses one edit written as words, e.g. {"rotate", "left", "--keep-partial"} or
 // {"crop", "10,10,200,100"}. Returns nullopt with a reason in `error` when the words are not an

@@ -2,11 +2,10 @@
 // The Exif values the tool shows, and which metadata segments a file holds.
 #include "cli/ExifReport.h"
 
-#include <csetjmp>
-#include <cstdio>
+#include <algorithm>
+#include <string_view>
 
 #include "cli/Common.h"
-#include "jpeg/Jpeg.h"
 #include "platform/Files.h"
 
 namespace cli {
@@ -14,48 +13,46 @@ namespace {
 
 constexpr uint32_t kInvariantLocale = 0x007F;
 
-struct Errors {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void Exit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<Errors*>(cinfo->err)->jump, 1);
-}
-void Silent(j_common_ptr) {}
+// JPEG marker codes the segment walk knows.
+constexpr uint8_t kSOI = 0xD8, kEOI = 0xD9, kSOS = 0xDA, kTEM = 0x01, kRST0 = 0xD0, kRST7 = 0xD7;
+constexpr uint8_t kAPP0 = 0xE0, kAPP1 = 0xE1;
 
 struct Segments {
   bool jfif = false;
   bool exif = false;
 };
 
-// Scans the APP0 and APP1 segments of the file's header with the JPEG library.
-Segments ReadSegments(const std::string& path) {
+bool Begins(const uint8_t* data, size_t size, std::string_view signature) {
+  return size >= signature.size() && std::equal(signature.begin(), signature.end(), data);
+}
+
+// Notes a JFIF APP0 or an Exif APP1 segment.
+void Note(uint8_t code, const uint8_t* payload, size_t size, Segments* found) {
+  using namespace std::string_view_literals;
+  if (code == kAPP0 && Begins(payload, size, "JFIF\0"sv)) found->jfif = true;
+  if (code == kAPP1 && Begins(payload, size, "Exif\0\0"sv)) found->exif = true;
+}
+
+// Walks the segments of the header, from SOI up to the first SOS, as the JPEG library reads
+// them: bytes that are not a marker where one is due are skipped up to the next 0xFF, and fill
+// bytes (0xFF) before a code are passed over. Every length is checked against the data.
+Segments ReadSegments(const std::vector<uint8_t>& bytes) {
   Segments found;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return found;
-  Errors errors{};
-  jpeg_decompress_struct cinfo{};
-  cinfo.err = jpeg_std_error(&errors.mgr);
-  errors.mgr.error_exit = Exit;
-  errors.mgr.output_message = Silent;
-  if (setjmp(errors.jump) == 0) {
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
-    jpeg_save_markers(&cinfo, JPEG_APP0, 16);
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 16);
-    jpeg_read_header(&cinfo, TRUE);
-    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
-      const auto begins = [m](const char* sig, unsigned size) {
-        return m->data_length >= size && std::equal(sig, sig + size, m->data);
-      };
-      if (m->marker == JPEG_APP0 && begins("JFIF\0", 5)) found.jfif = true;
-      if (m->marker == JPEG_APP0 + 1 && begins("Exif\0\0", 6)) found.exif = true;
-    }
+  const size_t size = bytes.size();
+  if (size < 2 || bytes[0] != 0xFF || bytes[1] != kSOI) return found;
+  size_t pos = 2;
+  while (true) {
+    while (pos < size && bytes[pos] != 0xFF) ++pos;
+    while (pos < size && bytes[pos] == 0xFF) ++pos;
+    if (pos >= size) return found;
+    const uint8_t code = bytes[pos++];
+    if (code == 0x00 || code == kTEM || (code >= kRST0 && code <= kRST7)) continue;
+    if (code == kSOS || code == kEOI || pos + 2 > size) return found;
+    const size_t length = size_t{bytes[pos]} << 8 | bytes[pos + 1];
+    if (length < 2 || length > size - pos) return found;
+    Note(code, bytes.data() + pos + 2, length - 2, &found);
+    pos += length;
   }
-  jpeg_destroy_decompress(&cinfo);
-  std::fclose(file);
-  return found;
 }
 
 std::string TrimEnd(std::string text) {
@@ -72,9 +69,9 @@ std::string Caption(ITessel* image, const char16_t* templ, int32_t subSeconds = 
 
 }  // namespace
 
-ExifReport ReadExifReport(ITessel* image, const std::string& path) {
+ExifReport ReadExifReport(ITessel* image, const std::vector<uint8_t>& bytes) {
   ExifReport r;
-  const Segments segments = ReadSegments(path);
+  const Segments segments = ReadSegments(bytes);
   r.jfif = segments.jfif;
   r.exif = segments.exif;
   r.make = Caption(image, u"%M");

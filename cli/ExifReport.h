@@ -3,8 +3,10 @@
 // own look at which metadata segments a file holds.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tessel/tessel.h"
 
@@ -26,8 +28,8 @@ struct ExifReport {
   int thumbnailWidth = 0, thumbnailHeight = 0;
 };
 
-// Reads the report of `image`, opened from `path` (whose segments the tool reads itself).
-ExifReport ReadExifReport(ITessel* image, const std::string& path);
+// Reads the report of `image`, opened from `bytes`, whose header segments the tool walks itself.
+ExifReport ReadExifReport(ITessel* image, const std::vector<uint8_t>& bytes);
 
 // The caption text of `image` for a template, in UTF-8.
 std::string FormatExif(ITessel* image, const std::string& templ, uint32_t locale,

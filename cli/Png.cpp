@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/Common.h"
+
 namespace cli {
 namespace {
 
@@ -19,11 +21,6 @@ struct FileCloser {
   }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
 
 bool WritePpm(FILE* file, const RgbImage& image) {
   std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height);

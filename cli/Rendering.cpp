@@ -1,59 +1,68 @@
 // SPDX-License-Identifier: MIT
-// Writing what the library renders of an open image to a PNG or PPM file.
+// Rendering an open image into memory, and writing renderings to PNG or PPM files.
 #include "cli/Rendering.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include "cli/Common.h"
 #include "cli/Png.h"
 #include "jpeg/CoefficientStore.h"
 
 namespace cli {
-namespace {
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// Renders the open image into RGB rows. False with a reason when it cannot.
-bool RenderImage(ITessel& image, bool fullMCU, RgbImage* rgb, std::string* reason) {
+RenderOutcome RenderBitmap(ITessel& image, bool fullMCU, Bitmap* bitmap) {
   int64_t width = image.GetWidth(), height = image.GetHeight();
   if (fullMCU) {
     width = RoundUp(width, image.GetMCUWidth());
     height = RoundUp(height, image.GetMCUHeight());
   }
-  if (width <= 0 || height <= 0 || 3 * width > INT32_MAX) {
-    *reason = "image too large to render";
-    return false;
-  }
-  std::vector<uint8_t> bits;
+  if (width <= 0 || height <= 0 || 3 * width > INT32_MAX) return RenderOutcome::kTooLarge;
+  bitmap->width = static_cast<int32_t>(width);
+  bitmap->height = static_cast<int32_t>(height);
+  bitmap->stride = static_cast<int32_t>(3 * width);
   try {
-    bits.resize(static_cast<size_t>(3 * width) * static_cast<size_t>(height));
-    rgb->width = static_cast<int>(width);
-    rgb->height = static_cast<int>(height);
-    rgb->pixels.reserve(bits.size());
+    bitmap->bits.resize(static_cast<size_t>(bitmap->stride) * static_cast<size_t>(height));
   } catch (const std::bad_alloc&) {
-    *reason = "not enough memory to render";
-    return false;
+    return RenderOutcome::kNoMemory;
   }
-  const int32_t stride = static_cast<int32_t>(3 * width);
-  if (!image.GetBitmap(bits.data(), stride, fullMCU ? 1 : 0)) {
-    *reason = "cannot render this image (colour space or sampling not supported)";
-    return false;
+  if (!image.GetBitmap(bitmap->bits.data(), bitmap->stride, fullMCU ? 1 : 0)) {
+    return RenderOutcome::kRefused;
   }
-  BitmapToRgb(bits.data(), stride, rgb);
-  return true;
+  return RenderOutcome::kDone;
 }
 
-// Writes beside the target and renames over it, so a failed write leaves an existing file as
-// it was. The temporary name keeps the extension that selects the format.
-bool WriteReplacing(const std::string& path, const RgbImage& rgb, std::string* reason) {
+std::string RenderFailureText(RenderOutcome outcome) {
+  switch (outcome) {
+    case RenderOutcome::kDone:
+      break;
+    case RenderOutcome::kTooLarge:
+      return "image too large to render";
+    case RenderOutcome::kNoMemory:
+      return "not enough memory to render";
+    case RenderOutcome::kRefused:
+      return "cannot render this image (colour space or sampling not supported)";
+  }
+  return std::string();
+}
+
+bool IsPicturePath(const std::string& path) {
+  return EndsWith(path, ".png") || EndsWith(path, ".ppm");
+}
+
+bool WritePicture(const std::string& path, const Bitmap& bitmap, std::string* reason) {
+  RgbImage rgb;
+  rgb.width = bitmap.width;
+  rgb.height = bitmap.height;
+  try {
+    BitmapToRgb(bitmap.bits.data(), bitmap.stride, &rgb);
+  } catch (const std::bad_alloc&) {
+    *reason = "not enough memory to write the picture";
+    return false;
+  }
+  // The temporary name keeps the extension that selects the format.
   const std::string temporary = path + ".tmp" + (EndsWith(path, ".ppm") ? ".ppm" : ".png");
   if (!WriteImageFile(temporary, rgb, reason)) {
     std::remove(temporary.c_str());
@@ -67,21 +76,16 @@ bool WriteReplacing(const std::string& path, const RgbImage& rgb, std::string* r
   return true;
 }
 
-}  // namespace
-
-bool IsPicturePath(const std::string& path) {
-  return EndsWith(path, ".png") || EndsWith(path, ".ppm");
-}
-
 bool WriteRendering(ITessel& image, const std::string& file, const std::string& output,
                     bool fullMCU) {
-  RgbImage rgb;
-  std::string reason;
-  if (!RenderImage(image, fullMCU, &rgb, &reason)) {
-    ReportFailure(file, reason);
+  Bitmap bitmap;
+  const RenderOutcome outcome = RenderBitmap(image, fullMCU, &bitmap);
+  if (outcome != RenderOutcome::kDone) {
+    ReportFailure(file, RenderFailureText(outcome));
     return false;
   }
-  if (!WriteReplacing(output, rgb, &reason)) {
+  std::string reason;
+  if (!WritePicture(output, bitmap, &reason)) {
     ReportFailure(output, reason);
     return false;
   }

@@ -2,6 +2,7 @@
 // The tessel command-line tool: lossless JPEG inspection and editing for people and scripts.
 #include <CLI/CLI.hpp>
 
+#include "cli/Command.h"
 #include "cli/Common.h"
 
 int main(int argc, char** argv) {
@@ -9,16 +10,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.set_help_all_flag("--help-all", "Show help for every command");
   int exitCode = cli::kExitOk;
-  cli::AddInfoCommand(app, exitCode);
-  cli::AddOrientCommand(app, exitCode);
-  cli::AddThumbsCommand(app, exitCode);
-  cli::AddReencodeCommand(app, exitCode);
-  cli::AddOptimizeCommand(app, exitCode);
-  cli::AddRenderCommand(app, exitCode);
-  cli::AddEditCommands(app, exitCode);
-  cli::AddShellCommand(app, exitCode);
-  cli::AddApplyCommand(app, exitCode);
-  cli::AddReconstructCommand(app, exitCode);
+  const auto commands = cli::AddCommands(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -99,7 +99,10 @@ TSL_BOOL CDllImage::OpenSource(const Source& source, TSL_BOOL headerOnly) {
   m_iWidth = static_cast<int32_t>(m_info.image_width);
   m_iHeight = static_cast<int32_t>(m_info.image_height);
   m_exif.ReadMarkers(m_info.marker_list);
-  if (headerOnly) DestroyHeaderDecompressor();
+  if (headerOnly) {
+    m_headerOnlyInfo = DescribeImage();
+    DestroyHeaderDecompressor();
+  }
   return 1;
 }
 
@@ -146,6 +149,7 @@ void CDllImage::DestroyHeaderDecompressor() {
 
 void CDllImage::Close() {
   m_undo.Clear();
+  m_headerOnlyInfo.reset();
   if (m_pCoefficients != nullptr) {
     m_pCoefficients.reset();
     m_iCoefficientCount = 0;

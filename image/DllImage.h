@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "actions/DllUndoMan.h"
@@ -128,6 +129,11 @@ class CDllImage final : public ITessel, public ITesselEx, public EditableImage {
   TSL_BOOL OpenSource(const Source& source, TSL_BOOL headerOnly);
   TSL_BOOL ReadHeaderAndStore(const Source& source, TSL_BOOL headerOnly);
   void DestroyHeaderDecompressor();
+  // The image as the header decompressor and the current size describe it (see
+  // image/DllImageExtension.cpp); needs a live header decompressor.
+  TesselImageInfo DescribeImage() const;
+  // Copies a description to the host's `out`, or fails when it does not fit the interface.
+  TSL_BOOL DeliverImageInfo(const TesselImageInfo& described, TesselImageInfo* out);
 
   int32_t m_iRefCount = 0;                // the factory raises it to 1
   std::u16string m_strSavedPath;          // path of the most recent successful Save
@@ -144,4 +150,6 @@ class CDllImage final : public ITessel, public ITesselEx, public EditableImage {
   ImageSettings m_settings;               // options set through ITesselEx
   int32_t m_iLastError = TSL_ERROR_NONE;  // code of the most recent failing call
   std::string m_strLastError;             // its reason, one line of UTF-8
+  // GetImageInfo's answer after a header-only open, whose header decompressor is gone.
+  std::optional<TesselImageInfo> m_headerOnlyInfo;
 };

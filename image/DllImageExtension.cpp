@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // CDllImage: the slots of ITesselEx, the extension interface beyond ITessel's 36.
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <utility>
 
+#include "jpeg/CoefficientStore.h"
 #include "image/DllImage.h"
 
 namespace {
@@ -12,6 +15,28 @@ namespace {
 bool InRange(int64_t value, int64_t low, int64_t high) { return value >= low && value <= high; }
 
 constexpr int64_t kMaxThreads = 256;
+
+// Components a TesselImageInfo has room for.
+constexpr int kDescribedComponents = static_cast<int>(std::size(TesselImageInfo{}.aComponents));
+
+// The quantization table a component names, or null when the stream has no such table (a
+// header-only open accepts that; a full open does not).
+const JQUANT_TBL* QuantTable(const jpeg_decompress_struct& info, int number) {
+  return number >= 0 && number < NUM_QUANT_TBLS ? info.quant_tbl_ptrs[number] : nullptr;
+}
+
+// One component's sampling factors and quantizers, from the header.
+TesselComponentInfo DescribeComponent(const jpeg_decompress_struct& info, int c) {
+  const jpeg_component_info& comp = info.comp_info[c];
+  TesselComponentInfo out{};
+  out.iHSampling = comp.h_samp_factor;
+  out.iVSampling = comp.v_samp_factor;
+  // libjpeg keeps quantizers in natural order, as the store's blocks are.
+  if (const JQUANT_TBL* table = QuantTable(info, comp.quant_tbl_no)) {
+    std::copy(std::begin(table->quantval), std::end(table->quantval), std::begin(out.awQuant));
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -86,6 +111,51 @@ TSL_HRESULT CDllImage::GetOption(int32_t option, int64_t* value) {
   }
 }
 
+TSL_BOOL CDllImage::GetImageInfo(TesselImageInfo* info) {
+  if (info == nullptr)
+    return Fail(TSL_ERROR_INVALID_ARGUMENT, "no place for the image information");
+  if (IsOpen()) return DeliverImageInfo(DescribeImage(), info);
+  if (m_headerOnlyInfo) return DeliverImageInfo(*m_headerOnlyInfo, info);
+  return Fail(TSL_ERROR_NOT_OPEN, "no image is open");
+}
+
+// Everything the header says, even what the interface cannot carry: iComponents is the stream's
+// count. Each plane holds whole MCUs of its component, one plane after another. The planes are
+// worked out in 64 bits without the store's 32-bit limit, since a header-only open describes
+// frames whose store could never be made.
+TesselImageInfo CDllImage::DescribeImage() const {
+  TesselImageInfo out{};
+  out.iWidth = m_iWidth;
+  out.iHeight = m_iHeight;
+  out.iColorSpace = m_info.jpeg_color_space;
+  out.iComponents = m_info.num_components;
+  out.iMCUWidth = 8 * m_info.max_h_samp_factor;
+  out.iMCUHeight = 8 * m_info.max_v_samp_factor;
+  out.bProgressive = m_info.progressive_mode ? 1 : 0;
+  out.bArithmetic = m_info.arith_code ? 1 : 0;
+  const int64_t mcuColumns = CeilDiv(m_iWidth, out.iMCUWidth);
+  const int64_t mcuRows = CeilDiv(m_iHeight, out.iMCUHeight);
+  int64_t offset = 0;
+  const int described = std::min(m_info.num_components, kDescribedComponents);
+  for (int c = 0; c < described; ++c) {
+    TesselComponentInfo& plane = out.aComponents[c];
+    plane = DescribeComponent(m_info, c);
+    plane.iBlocksWide = static_cast<int32_t>(mcuColumns * plane.iHSampling);
+    plane.iBlocksHigh = static_cast<int32_t>(mcuRows * plane.iVSampling);
+    plane.iStoreOffset = offset;
+    offset += int64_t{64} * plane.iBlocksWide * plane.iBlocksHigh;
+  }
+  return out;
+}
+
+TSL_BOOL CDllImage::DeliverImageInfo(const TesselImageInfo& described, TesselImageInfo* out) {
+  if (described.iComponents > kDescribedComponents) {
+    return Fail(TSL_ERROR_UNSUPPORTED, "the image has more than four components");
+  }
+  *out = described;
+  return 1;
+}
+
 // The slots below are filled in by the work that needs them; until then they fail plainly.
 
 TSL_BOOL CDllImage::GetDamage(TesselDamage*) {
@@ -95,10 +165,6 @@ TSL_BOOL CDllImage::GetDamage(TesselDamage*) {
 TSL_BOOL CDllImage::Transpose() { return Fail(TSL_ERROR_UNSUPPORTED, "not available yet"); }
 
 TSL_BOOL CDllImage::Transverse(int32_t) { return Fail(TSL_ERROR_UNSUPPORTED, "not available yet"); }
-
-TSL_BOOL CDllImage::GetImageInfo(TesselImageInfo*) {
-  return Fail(TSL_ERROR_UNSUPPORTED, "not available yet");
-}
 
 TSL_BOOL CDllImage::GetPixels(uint8_t*, int32_t, int32_t, int32_t) {
   return Fail(TSL_ERROR_UNSUPPORTED, "not available yet");

@@ -14,7 +14,7 @@ namespace {
 constexpr uint32_t kEnglishUs = 0x0409;
 
 // A JPEG with the given Exif data (and a comment).
-Bytes JpegWithExif(const ExifSpec& recipe, bool withComment = true) {
+Bytes JpegWithExif(const ExifRecipe& recipe, bool withComment = true) {
   Recipe jpeg = Make(16, 16, "420");
   jpeg.writeJfif = false;
   jpeg.markers.push_back({JPEG_APP0 + 1, ExifPayload(recipe)});
@@ -22,8 +22,8 @@ Bytes JpegWithExif(const ExifSpec& recipe, bool withComment = true) {
   return Write(jpeg);
 }
 
-ExifSpec CaptionSpec() {
-  ExifSpec recipe;
+ExifRecipe CaptionRecipe() {
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 1)};
   recipe.exif = std::vector<TiffEntry>{
       Rational(0x829A, 1, 250), Rational(0x829D, 28, 10),
@@ -44,7 +44,7 @@ std::u16string Info(ITessel* image, const std::u16string& templ, uint32_t useFil
 }
 
 TEST(ExifInfo, TemplateCodes) {
-  ImagePtr image = OpenBytes(JpegWithExif(CaptionSpec()));
+  ImagePtr image = OpenBytes(JpegWithExif(CaptionRecipe()));
   ASSERT_TRUE(image);
   struct Case {
     std::u16string templ;
@@ -74,7 +74,7 @@ TEST(ExifInfo, TemplateCodes) {
 }
 
 TEST(ExifInfo, ShutterSpeedAndApertureStandInForMissingValues) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.exif = std::vector<TiffEntry>{SRational(0x9201, 7, 1), Rational(0x9202, 5, 1)};
   ImagePtr image = OpenBytes(JpegWithExif(recipe));
   ASSERT_TRUE(image);
@@ -85,14 +85,14 @@ TEST(ExifInfo, ShutterSpeedAndApertureStandInForMissingValues) {
 }
 
 TEST(ExifInfo, SubSecondsGoAfterTheLastSecondsCode) {
-  ImagePtr image = OpenBytes(JpegWithExif(CaptionSpec()));
+  ImagePtr image = OpenBytes(JpegWithExif(CaptionRecipe()));
   ASSERT_TRUE(image);
   EXPECT_EQ(Info(image.get(), u"%t", 0, 1), u"14:05:09.50");
   EXPECT_EQ(Info(image.get(), u"%t|%t", 0, 1), u"14:05:09.50|14:05:09.50");
   EXPECT_EQ(Info(image.get(), u"%t", 0, 1, u"HH:mm"), u"14:05");
   EXPECT_EQ(Info(image.get(), u"%t", 0, 0), u"14:05:09");
   // Without sub-seconds in the file the picture is used as it is.
-  ExifSpec recipe = CaptionSpec();
+  ExifRecipe recipe = CaptionRecipe();
   recipe.exif->pop_back();
   recipe.exif->pop_back();
   image = OpenBytes(JpegWithExif(recipe));
@@ -100,7 +100,7 @@ TEST(ExifInfo, SubSecondsGoAfterTheLastSecondsCode) {
 }
 
 TEST(ExifInfo, NoDateTakenUsesTheFileDateOnlyWhenAsked) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Camera")};
   const Bytes jpeg = JpegWithExif(recipe);
   ImagePtr fromMemory = OpenBytes(jpeg);
@@ -138,13 +138,13 @@ TEST(ExifInfo, CommentsKeepTheirNulCharacters) {
 }
 
 TEST(Orientation, SetAndGetThroughTheInterface) {
-  ImagePtr image = OpenBytes(JpegWithExif(CaptionSpec()));
+  ImagePtr image = OpenBytes(JpegWithExif(CaptionRecipe()));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->GetOrientation(), 1);
   image->SetOrientation(6);
   EXPECT_EQ(image->GetOrientation(), 6);
   // Without an entry nothing changes.
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Camera")};
   image = OpenBytes(JpegWithExif(recipe));
   image->SetOrientation(6);
@@ -154,7 +154,7 @@ TEST(Orientation, SetAndGetThroughTheInterface) {
 // After a header-only open the saved markers are gone: the orientation can be read but no
 // longer changed, and nothing is written into freed memory (the sanitizer build checks that).
 TEST(Orientation, HeaderOnlyOpenReadsButDoesNotChange) {
-  ExifSpec recipe = CaptionSpec();
+  ExifRecipe recipe = CaptionRecipe();
   recipe.ifd0[2] = Short(0x0112, 8);
   ImagePtr image = OpenBytes(JpegWithExif(recipe), true);
   ASSERT_TRUE(image);
@@ -167,9 +167,9 @@ TEST(Orientation, HeaderOnlyOpenReadsButDoesNotChange) {
 }
 
 TEST(Orientation, FailedOpenLeavesNothingToWrite) {
-  ImagePtr image = OpenBytes(JpegWithExif(CaptionSpec()));
+  ImagePtr image = OpenBytes(JpegWithExif(CaptionRecipe()));
   ASSERT_TRUE(image);
-  Bytes broken = JpegWithExif(CaptionSpec());
+  Bytes broken = JpegWithExif(CaptionRecipe());
   broken.resize(broken.size() / 2);
   broken.back() = 0;
   // A failed open closes the old image and releases its markers.
@@ -179,7 +179,7 @@ TEST(Orientation, FailedOpenLeavesNothingToWrite) {
 }
 
 TEST(ThumbnailSize, ThroughTheInterface) {
-  ExifSpec recipe = CaptionSpec();
+  ExifRecipe recipe = CaptionRecipe();
   recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
   Recipe thumb = Make(160, 120, "420");
   thumb.quality = 40;

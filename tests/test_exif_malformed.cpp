@@ -176,7 +176,7 @@ TEST(ExifMalformed, ThumbnailFaults) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ExifSpec recipe;
+    ExifRecipe recipe;
     recipe.ifd0 = {Short(0x0112, 1)};
     recipe.ifd1 = std::vector<TiffEntry>{Short(0x0103, 6)};
     recipe.thumbnail = c.thumbnail;
@@ -186,7 +186,7 @@ TEST(ExifMalformed, ThumbnailFaults) {
     EXPECT_EQ(exif.ThumbnailHeight(), 0);
   }
   // IFD1 at IFD0's place, and a thumbnail offset at IFD1 itself.
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Short(0x0112, 1)};
   ExifLayout layout;
   Bytes tiff = BuildTiff(recipe, &layout);
@@ -236,7 +236,7 @@ Bytes Mutate(const Bytes& payload, std::mt19937& rng) {
 std::vector<Bytes> Seeds() {
   std::vector<Bytes> seeds;
   for (bool big : {false, true}) {
-    ExifSpec recipe;
+    ExifRecipe recipe;
     recipe.bigEndian = big;
     recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 6)};
     recipe.exif = std::vector<TiffEntry>{

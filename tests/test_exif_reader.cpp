@@ -23,7 +23,7 @@ struct ReadExif {
   CExif exif;
 };
 
-std::unique_ptr<ReadExif> Read(const ExifSpec& recipe) {
+std::unique_ptr<ReadExif> Read(const ExifRecipe& recipe) {
   return std::make_unique<ReadExif>(std::vector<Marker>{{kApp1, ExifPayload(recipe)}});
 }
 
@@ -36,8 +36,8 @@ Bytes Thumbnail(int width, int height, bool progressive = false) {
 }
 
 // What a camera writes: every value the reader knows, with a thumbnail.
-ExifSpec CameraSpec(bool bigEndian) {
-  ExifSpec recipe;
+ExifRecipe CameraRecipe(bool bigEndian) {
+  ExifRecipe recipe;
   recipe.bigEndian = bigEndian;
   recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 6),
                  Rational(0x011A, 72, 1)};
@@ -63,7 +63,7 @@ class ByteOrder : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ByteOrder, ReadsEveryValueOfACameraSegment) {
   ExifLayout layout;
-  const Bytes payload = ExifPayload(CameraSpec(GetParam()), &layout);
+  const Bytes payload = ExifPayload(CameraRecipe(GetParam()), &layout);
   ReadExif r({{kApp1, payload}});
   const CExif& e = r.exif;
   EXPECT_TRUE(e.HasExif());
@@ -96,7 +96,7 @@ TEST_P(ByteOrder, ReadsEveryValueOfACameraSegment) {
 }
 
 TEST_P(ByteOrder, UnicodeUserCommentUnitsAreLittleEndianWhateverTheOrder) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.bigEndian = GetParam();
   recipe.exif = std::vector<TiffEntry>{Short(0x8827, 200),
                                        Undefined(0x9286, std::string("UNICODE\0A\0\xA9\0", 12))};
@@ -123,8 +123,8 @@ TEST(ExifReader, NoMarkersLeaveTheEmptyState) {
 }
 
 TEST(ExifReader, ASecondOpenForgetsTheFirstFilesValues) {
-  auto first = Read(CameraSpec(false));
-  ExifSpec plain;
+  auto first = Read(CameraRecipe(false));
+  ExifRecipe plain;
   plain.ifd0 = {Ascii(0x0110, "Other")};
   SavedMarkers second({{kApp1, ExifPayload(plain)}});
   first->exif.ReadMarkers(second.head());
@@ -148,7 +148,7 @@ TEST(ExifReader, JfifCommentsAndOtherSegments) {
 }
 
 TEST(ExifReader, AnIfd0WithOneEntryIsRead) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Camera")};
   auto r = Read(recipe);
   EXPECT_EQ(r->exif.Make(), "Camera");
@@ -156,7 +156,7 @@ TEST(ExifReader, AnIfd0WithOneEntryIsRead) {
 }
 
 TEST(ExifReader, ShortAsciiValuesSitInTheEntry) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Abc"), Ascii(0x0110, "")};
   auto r = Read(recipe);
   EXPECT_EQ(r->exif.Make(), "Abc");
@@ -164,7 +164,7 @@ TEST(ExifReader, ShortAsciiValuesSitInTheEntry) {
 }
 
 TEST(ExifReader, ExifAndGpsDirectoriesWithOneEntryYieldNothing) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.exif = std::vector<TiffEntry>{Short(0x8827, 100)};
   recipe.gps = std::vector<TiffEntry>{Rationals(2, {48, 1, 51, 1, 2376, 100})};
   auto r = Read(recipe);
@@ -173,7 +173,7 @@ TEST(ExifReader, ExifAndGpsDirectoriesWithOneEntryYieldNothing) {
 }
 
 TEST(ExifReader, AProgressiveThumbnailHasNoSize) {
-  ExifSpec recipe = CameraSpec(false);
+  ExifRecipe recipe = CameraRecipe(false);
   recipe.thumbnail = Thumbnail(64, 48, true);
   EXPECT_EQ(Read(recipe)->exif.ThumbnailWidth(), 0);
   recipe.thumbnail = Thumbnail(64, 48, false);
@@ -182,7 +182,7 @@ TEST(ExifReader, AProgressiveThumbnailHasNoSize) {
 }
 
 TEST(ExifReader, NoOrientationEntryMeansOneAndNothingToChange) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Camera")};
   auto r = Read(recipe);
   r->exif.SetOrientation(6);
@@ -192,7 +192,7 @@ TEST(ExifReader, NoOrientationEntryMeansOneAndNothingToChange) {
 
 TEST(ExifReader, SetOrientationWritesTheSavedBytesInTheSegmentsOrder) {
   for (bool big : {false, true}) {
-    ExifSpec recipe;
+    ExifRecipe recipe;
     recipe.bigEndian = big;
     recipe.ifd0 = {Short(0x0112, 1)};
     ExifLayout layout;
@@ -210,7 +210,7 @@ TEST(ExifReader, SetOrientationWritesTheSavedBytesInTheSegmentsOrder) {
 }
 
 TEST(ExifReader, ForgottenPositionsAreNeverWritten) {
-  auto r = Read(CameraSpec(false));
+  auto r = Read(CameraRecipe(false));
   const Bytes before = r->saved.payload(0);
   r->exif.ForgetMarkerPositions();
   r->exif.SetOrientation(3);
@@ -221,7 +221,7 @@ TEST(ExifReader, ForgottenPositionsAreNeverWritten) {
 // The cut lies after all out-of-line data of IFD0 and the EXIF directory, but GPS data after
 // it are not counted.
 TEST(ExifReader, CutPositionWithoutIfd1EndsAfterIfd0AndExifData) {
-  ExifSpec recipe = CameraSpec(true);
+  ExifRecipe recipe = CameraRecipe(true);
   recipe.ifd1.reset();
   recipe.thumbnail.clear();
   ExifLayout layout;
@@ -234,7 +234,7 @@ TEST(ExifReader, CutPositionWithoutIfd1EndsAfterIfd0AndExifData) {
 }
 
 TEST(ExifReader, OnlyTheFirstExifSegmentIsRead) {
-  ExifSpec first, second;
+  ExifRecipe first, second;
   first.ifd0 = {Ascii(0x010F, "First"), Short(0x0112, 3)};
   second.bigEndian = true;
   second.ifd0 = {Ascii(0x010F, "Second"), Short(0x0112, 8)};
@@ -293,7 +293,7 @@ TEST(ExifValues, TextsMadeFromValues) {
   };
   for (bool big : {false, true}) {
     for (const ValueCase& c : cases) {
-      ExifSpec recipe;
+      ExifRecipe recipe;
       recipe.bigEndian = big;
       recipe.exif = std::vector<TiffEntry>{Short(0x9999, 0), c.entry};
       auto r = Read(recipe);
@@ -303,7 +303,7 @@ TEST(ExifValues, TextsMadeFromValues) {
 }
 
 TEST(ExifValues, ALaterReadableValueReplacesAnEarlierOne) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.exif = std::vector<TiffEntry>{Rational(0x829A, 1, 60), Rational(0x829A, 1, 0),
                                        Rational(0x829D, 28, 10), Rational(0x829D, 40, 10)};
   auto r = Read(recipe);
@@ -324,7 +324,7 @@ TEST(ExifValues, DateTimeOriginal) {
       {"2015:06:30", {}},  // too short for the data: the 19 bytes run past the end
   };
   for (const Case& c : cases) {
-    ExifSpec recipe;
+    ExifRecipe recipe;
     recipe.exif = std::vector<TiffEntry>{Short(0x9999, 0), Undefined(0x9003, c.text)};
     // The date is the last thing in the data, so a short one would be read past the end.
     ReadExif r({{kApp1, ExifPayload(recipe)}});
@@ -347,7 +347,7 @@ TEST(ExifValues, UserCommentCodes) {
       {"odd unicode", std::string("UNICODE\0a\0b", 11), u"a"},
   };
   for (const Case& c : cases) {
-    ExifSpec recipe;
+    ExifRecipe recipe;
     recipe.exif = std::vector<TiffEntry>{Short(0x9999, 0), Undefined(0x9286, c.bytes)};
     EXPECT_EQ(Read(recipe)->exif.UserComment(), c.expected) << c.name;
   }
@@ -367,7 +367,7 @@ TEST(ExifValues, GpsCoordinates) {
       {"offset near 2^32", Raw(2, 5, 3, 0xFFFFFFF8), 0.0},
   };
   for (const Case& c : cases) {
-    ExifSpec recipe;
+    ExifRecipe recipe;
     recipe.gps = std::vector<TiffEntry>{Ascii(1, "S"), c.latitude};
     ReadExif r({{kApp1, ExifPayload(recipe)}});
     EXPECT_NEAR(r.exif.Latitude(), c.expected, 1e-9) << c.name;
@@ -377,7 +377,7 @@ TEST(ExifValues, GpsCoordinates) {
 }
 
 TEST(ExifValues, AGpsDirectoryWithoutLatitudeLeavesItEmpty) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.gps = std::vector<TiffEntry>{Ascii(3, "W"), Rationals(4, {1, 1, 0, 1, 0, 1})};
   auto r = Read(recipe);
   EXPECT_EQ(r->exif.Latitude(), 0.0);

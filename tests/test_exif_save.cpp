@@ -17,8 +17,8 @@ namespace {
 
 constexpr int kApp1 = JPEG_APP0 + 1;
 
-ExifSpec PhotoSpec(bool bigEndian) {
-  ExifSpec recipe;
+ExifRecipe PhotoRecipe(bool bigEndian) {
+  ExifRecipe recipe;
   recipe.bigEndian = bigEndian;
   recipe.ifd0 = {Ascii(0x010F, "Camera"), Short(0x0112, 1), Rational(0x011A, 72, 1),
                  Rational(0x011B, 72, 1), Short(0x0128, 2), Short(0x0213, 1)};
@@ -40,7 +40,7 @@ ExifSpec PhotoSpec(bool bigEndian) {
 
 Bytes Photo(bool bigEndian, int width = 40, int height = 24) {
   Recipe recipe = Make(width, height, "420");
-  recipe.markers = {{kApp1, ExifPayload(PhotoSpec(bigEndian))}, {JPEG_COM, {'c'}}};
+  recipe.markers = {{kApp1, ExifPayload(PhotoRecipe(bigEndian))}, {JPEG_COM, {'c'}}};
   return Write(recipe);  // with the library's JFIF segment too
 }
 
@@ -155,7 +155,7 @@ TEST(ExifSave, DroppingMetadataLeavesTheJfifAndTheComment) {
 TEST(ExifSave, MutatedSegmentsSaveInEveryMode) {
   TempDir dir;
   std::mt19937 rng(7);
-  const Bytes seed = ExifPayload(PhotoSpec(true));
+  const Bytes seed = ExifPayload(PhotoRecipe(true));
   Recipe recipe = Make(16, 16, "420");
   recipe.markers = {{kApp1, seed}};
   Bytes jpeg = Write(recipe);
@@ -196,7 +196,7 @@ namespace {
 TEST(ExifSave, RebuildKeepsEveryDirectoryWhole) {
   for (const bool bigEndian : {false, true}) {
     SCOPED_TRACE(bigEndian ? "MM" : "II");
-    ExifSpec exif;
+    ExifRecipe exif;
     exif.bigEndian = bigEndian;
     exif.ifd0 = {Ascii(0x010F, "Camera"), Short(0x0112, 1)};
     exif.exif =

@@ -62,8 +62,8 @@ Bytes SmallJpeg(int width, int height, int quality = 50) {
   return Write(recipe);
 }
 
-ExifSpec CameraSpec(bool bigEndian) {
-  ExifSpec recipe;
+ExifRecipe CameraRecipe(bool bigEndian) {
+  ExifRecipe recipe;
   recipe.bigEndian = bigEndian;
   recipe.ifd0 = {Ascii(0x010F, "Camera"), Ascii(0x0110, "Model 7"), Short(0x0112, 1),
                  Rational(0x011A, 72, 1), Rational(0x011B, 72, 1),  Short(0x0128, 2),
@@ -107,7 +107,7 @@ Bytes SourceFile(bool jfif, const Bytes* exifPayload) {
 }
 
 // Expected Exif payload: the source's with both pixel dimensions LONG and the new size.
-Bytes WithPixelDimensions(ExifSpec recipe, uint32_t width, uint32_t height) {
+Bytes WithPixelDimensions(ExifRecipe recipe, uint32_t width, uint32_t height) {
   for (TiffEntry& e : *recipe.exif) {
     if (e.tag == kTagPixelX) e = Long(kTagPixelX, width);
     if (e.tag == kTagPixelY) e = Long(kTagPixelY, height);
@@ -116,7 +116,7 @@ Bytes WithPixelDimensions(ExifSpec recipe, uint32_t width, uint32_t height) {
 }
 
 TEST(ExifWriter, JfifAndExifDecisionTable) {
-  const Bytes exif = ExifPayload(CameraSpec(false));
+  const Bytes exif = ExifPayload(CameraRecipe(false));
   struct Row {
     bool sourceJfif, sourceExif;
     int32_t keep;
@@ -148,7 +148,7 @@ TEST(ExifWriter, JfifAndExifDecisionTable) {
 }
 
 TEST(ExifWriter, WhatKeepingMetadataAndCommentsDrops) {
-  const Bytes exif = ExifPayload(CameraSpec(false));
+  const Bytes exif = ExifPayload(CameraRecipe(false));
   const Bytes source = SourceFile(true, &exif);
   struct Case {
     int32_t keepMetadata, keepComments;
@@ -188,7 +188,7 @@ TEST(ExifWriter, AdobeSegmentIsLeftToTheLibraryWhenItWritesOne) {
 class WriterByteOrder : public ::testing::TestWithParam<bool> {};
 
 TEST_P(WriterByteOrder, ThumbnailModeOneCopiesWithPatchedDimensionsAndOrientation) {
-  const ExifSpec recipe = CameraSpec(GetParam());
+  const ExifRecipe recipe = CameraRecipe(GetParam());
   Recipe withExif = Make(16, 16, "420");
   withExif.writeJfif = false;
   withExif.markers = {{kApp1, ExifPayload(recipe)}};
@@ -198,7 +198,7 @@ TEST_P(WriterByteOrder, ThumbnailModeOneCopiesWithPatchedDimensionsAndOrientatio
   const Bytes out = Rewrite(Write(withExif), o, [](CExif& exif) { exif.SetOrientation(6); });
   const std::vector<Bytes> exif = ExifPayloads(MarkersOf(out));
   ASSERT_EQ(exif.size(), 1u);
-  ExifSpec expected = recipe;
+  ExifRecipe expected = recipe;
   expected.ifd0[2] = Short(0x0112, 6);
   EXPECT_EQ(exif[0], WithPixelDimensions(expected, 640, 480));
 
@@ -209,7 +209,7 @@ TEST_P(WriterByteOrder, ThumbnailModeOneCopiesWithPatchedDimensionsAndOrientatio
 
 TEST_P(WriterByteOrder, ThumbnailModeZeroCutsAtTheFirstIfd1Byte) {
   ExifLayout layout;
-  const ExifSpec recipe = CameraSpec(GetParam());
+  const ExifRecipe recipe = CameraRecipe(GetParam());
   const Bytes payload = ExifPayload(recipe, &layout);
   const Bytes source = SourceFile(false, &payload);
   WriteOptions o;
@@ -227,7 +227,7 @@ TEST_P(WriterByteOrder, ThumbnailModeZeroCutsAtTheFirstIfd1Byte) {
 }
 
 TEST_P(WriterByteOrder, ThumbnailModeZeroWithoutIfd1CutsAfterTheKeptData) {
-  ExifSpec recipe = CameraSpec(GetParam());
+  ExifRecipe recipe = CameraRecipe(GetParam());
   recipe.ifd1.reset();
   recipe.thumbnail.clear();
   // Something after the data of IFD0 and the EXIF directory that the cut leaves out.
@@ -249,7 +249,7 @@ TEST_P(WriterByteOrder, ThumbnailModeZeroWithoutIfd1CutsAfterTheKeptData) {
 
 TEST_P(WriterByteOrder, ThumbnailModeTwoEmbedsTheNewThumbnail) {
   ExifLayout layout;
-  const ExifSpec recipe = CameraSpec(GetParam());
+  const ExifRecipe recipe = CameraRecipe(GetParam());
   const Bytes payload = ExifPayload(recipe, &layout);
   const Bytes source = SourceFile(true, &payload);
   const Bytes thumbnail = SmallJpeg(96, 64);
@@ -293,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(Exif, WriterByteOrder, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "MM" : "II"; });
 
 TEST(ExifWriter, ARebuiltSegmentTooLongFailsTheWrite) {
-  const Bytes payload = ExifPayload(CameraSpec(false));
+  const Bytes payload = ExifPayload(CameraRecipe(false));
   const Bytes source = SourceFile(false, &payload);
   const Bytes big(65533 - 100, 0xAB);
   WriteOptions o;
@@ -307,7 +307,7 @@ TEST(ExifWriter, ARebuiltSegmentTooLongFailsTheWrite) {
 // A segment whose IFD0 walk found no link cannot be rebuilt: it is left out in modes 0 and 2,
 // copied in mode 1.
 TEST(ExifWriter, SegmentWithoutLinkIsLeftOutWhenRebuilding) {
-  ExifSpec recipe;
+  ExifRecipe recipe;
   recipe.ifd0 = {Ascii(0x010F, "Camera")};
   Bytes tiff = BuildTiff(recipe);
   tiff[8] = 200;  // IFD0 claims 200 entries
@@ -352,8 +352,8 @@ TEST(ExifWriter, Ifd1BeforeIfd0IsRebuiltAfterIfd0) {
 }
 
 TEST(ExifWriter, ASecondExifSegmentIsCopiedUnchanged) {
-  const ExifSpec first = CameraSpec(false);
-  ExifSpec second = CameraSpec(true);
+  const ExifRecipe first = CameraRecipe(false);
+  ExifRecipe second = CameraRecipe(true);
   second.ifd0[0] = Ascii(0x010F, "Second");
   Recipe recipe = Make(16, 16, "420");
   recipe.markers = {{kApp1, ExifPayload(first)}, {kApp1, ExifPayload(second)}};
@@ -375,7 +375,7 @@ TEST(ExifWriterExifTool, PixelDimensionsOrientationAndThumbnailsAsAnotherReaderS
   if (!HaveExifTool()) GTEST_SKIP() << "exiftool is not installed";
   TempDir dir;
   for (bool big : {false, true}) {
-    const ExifSpec recipe = CameraSpec(big);
+    const ExifRecipe recipe = CameraRecipe(big);
     const Bytes payload = ExifPayload(recipe);
     const Bytes source = SourceFile(false, &payload);
     const auto sourceFile = Saved(dir, "source.jpg", source);

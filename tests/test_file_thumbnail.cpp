@@ -163,8 +163,8 @@ Drawn Draw(const std::filesystem::path& file, Canvas* box, int flags, Bgr bg) {
   return d;
 }
 
-fixtures::Recipe SpecOf(int w, int h, const std::string& sampling, Space space,
-                        bool progressive = false) {
+fixtures::Recipe RecipeOf(int w, int h, const std::string& sampling, Space space,
+                          bool progressive = false) {
   fixtures::Recipe recipe = fixtures::Make(w, h, sampling, space);
   if (space == Space::kCMYK || space == Space::kYCCK) recipe.sampling.clear();
   recipe.progressive = progressive;
@@ -201,25 +201,25 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ThumbnailLayout,
     ::testing::Values(
         // Halved three times to 500x375, then fitted by 500/90.
-        LayoutCase{"large_reduced_by_8", SpecOf(4000, 3000, "420", Space::kYCbCr), 100, 80, 7,
+        LayoutCase{"large_reduced_by_8", RecipeOf(4000, 3000, "420", Space::kYCbCr), 100, 80, 7,
                    Bgr{200, 100, 40}, Placement{3, 4, 90, 67, 8}},
-        LayoutCase{"small_not_enlarged", SpecOf(50, 40, "420", Space::kYCbCr), 100, 80, 0,
+        LayoutCase{"small_not_enlarged", RecipeOf(50, 40, "420", Space::kYCbCr), 100, 80, 0,
                    Bgr{0, 0, 0}, Placement{25, 20, 50, 40, 1}},
         // Wider than twice the box but not taller: only the fit scales it.
-        LayoutCase{"wide_fit_only", SpecOf(400, 100, "444", Space::kYCbCr), 100, 80, 0,
+        LayoutCase{"wide_fit_only", RecipeOf(400, 100, "444", Space::kYCbCr), 100, 80, 0,
                    Bgr{9, 9, 9}, Placement{1, 28, 98, 24, 1}},
-        LayoutCase{"gray_halved_frames", SpecOf(640, 480, "gray", Space::kGray), 160, 120, 3,
+        LayoutCase{"gray_halved_frames", RecipeOf(640, 480, "gray", Space::kGray), 160, 120, 3,
                    Bgr{30, 60, 90}, Placement{4, 3, 152, 114, 2}},
-        LayoutCase{"rgb_white_frame", SpecOf(300, 200, "444", Space::kRGB), 64, 64, 1,
+        LayoutCase{"rgb_white_frame", RecipeOf(300, 200, "444", Space::kRGB), 64, 64, 1,
                    Bgr{0, 128, 255}, Placement{2, 12, 60, 40, 2}},
-        LayoutCase{"cmyk_shadow", SpecOf(200, 150, "", Space::kCMYK), 100, 80, 4,
+        LayoutCase{"cmyk_shadow", RecipeOf(200, 150, "", Space::kCMYK), 100, 80, 4,
                    Bgr{100, 150, 200}, Placement{1, 3, 94, 70, 1}},
-        LayoutCase{"ycck_grey_frame", SpecOf(120, 90, "", Space::kYCCK), 100, 80, 2,
+        LayoutCase{"ycck_grey_frame", RecipeOf(120, 90, "", Space::kYCCK), 100, 80, 2,
                    Bgr{255, 255, 255}, Placement{2, 4, 96, 72, 1}},
-        LayoutCase{"progressive_422_by_4", SpecOf(1000, 700, "422", Space::kYCbCr, true), 160, 120,
-                   7, Bgr{17, 34, 51}, Placement{3, 5, 150, 105, 4}},
+        LayoutCase{"progressive_422_by_4", RecipeOf(1000, 700, "422", Space::kYCbCr, true), 160,
+                   120, 7, Bgr{17, 34, 51}, Placement{3, 5, 150, 105, 4}},
         // Fitting would leave no rows at all; the picture keeps one.
-        LayoutCase{"long_thin_keeps_a_row", SpecOf(4000, 10, "420", Space::kYCbCr), 100, 80, 0,
+        LayoutCase{"long_thin_keeps_a_row", RecipeOf(4000, 10, "420", Space::kYCbCr), 100, 80, 0,
                    Bgr{50, 50, 50}, Placement{1, 39, 98, 1, 1}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "image/DllImage.h"
+#include "tests/support/JpegSegments.h"
 #include "tests/support/TesselTest.h"
 
 using namespace fixtures;
@@ -220,17 +221,7 @@ TEST(Open, EveryPrefixOfAStreamFails) {
 // while a header-only open still reports the size.
 TEST(Open, StoreBeyondThirtyTwoBitsIsRefused) {
   Bytes jpeg = Write(Make(16, 16, "444"));
-  bool patched = false;
-  for (size_t i = 2; i + 9 < jpeg.size() && !patched;) {
-    const size_t length = (size_t{jpeg[i + 2]} << 8) | jpeg[i + 3];
-    if (jpeg[i + 1] == 0xC0) {
-      jpeg[i + 5] = jpeg[i + 7] = 0xFF;  // 0xFFDC = 65500, height then width
-      jpeg[i + 6] = jpeg[i + 8] = 0xDC;
-      patched = true;
-    }
-    i += 2 + length;
-  }
-  ASSERT_TRUE(patched);
+  ASSERT_TRUE(SetFrameSize(&jpeg, 65500, 65500));
   ImagePtr image = NewImage();
   EXPECT_FALSE(image->OpenFromMemory(jpeg.data(), static_cast<int32_t>(jpeg.size()), 0));
   EXPECT_TRUE(image->OpenFromMemory(jpeg.data(), static_cast<int32_t>(jpeg.size()), 1));

@@ -310,14 +310,14 @@ namespace {
 // Without a bitmap the thumbnail is made from the store, decoded one MCU row at a time: the
 // same stream as from the bitmap GetBitmap renders. With a bitmap, the bitmap is what shows.
 TEST(ThumbnailEncoder, StoreGivesWhatTheRenderedBitmapGives) {
-  const fixtures::Recipe specs[] = {
+  const fixtures::Recipe recipes[] = {
       fixtures::Make(37, 29, "420"),
       fixtures::Make(300, 200, "422"),
       fixtures::Make(161, 97, "gray", fixtures::Space::kGray),
       fixtures::Make(90, 250, "444"),
       fixtures::Make(640, 480, "420"),
   };
-  for (const fixtures::Recipe& recipe : specs) {
+  for (const fixtures::Recipe& recipe : recipes) {
     SCOPED_TRACE(recipe.Name());
     fixtures::ImagePtr image = fixtures::OpenBytes(fixtures::Write(recipe));
     ASSERT_TRUE(image);

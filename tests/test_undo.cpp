@@ -14,18 +14,18 @@ using namespace fixtures;
 namespace {
 
 std::vector<Recipe> UndoFixtures() {
-  std::vector<Recipe> specs = {Make(17, 9, "420"),
-                               Make(64, 32, "420"),
-                               Make(37, 11, "411"),
-                               Make(33, 17, "422"),
-                               Make(17, 33, "440"),
-                               Make(17, 9, "444"),
-                               Make(33, 17, "gray", Space::kGray),
-                               Make(19, 11, "", Space::kCMYK)};
+  std::vector<Recipe> recipes = {Make(17, 9, "420"),
+                                 Make(64, 32, "420"),
+                                 Make(37, 11, "411"),
+                                 Make(33, 17, "422"),
+                                 Make(17, 33, "440"),
+                                 Make(17, 9, "444"),
+                                 Make(33, 17, "gray", Space::kGray),
+                                 Make(19, 11, "", Space::kCMYK)};
   Recipe progressive = Make(40, 30, "420");
   progressive.progressive = true;
-  specs.push_back(progressive);
-  return specs;
+  recipes.push_back(progressive);
+  return recipes;
 }
 
 class EveryEdit : public ::testing::TestWithParam<Recipe> {};

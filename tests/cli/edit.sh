@@ -4,15 +4,8 @@
 # jpegtran's for the same edit, in place and with -o, --keep-partial, --keep-times, failures
 # that leave the file alone, and a shell script of edits and undos equal to the same edits done
 # one by one.
-set -euo pipefail
-tessel=$1
-make_fixture=$2
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in jpegtran djpeg python3; do
-  command -v $tool >/dev/null || fail "$tool is needed"
-done
+source "$(dirname "$0")/lib.sh" "$@"
+need jpegtran djpeg python3
 
 # Pixels as libjpeg decodes them: integer IDCT, no fancy upsampling.
 pixels() { djpeg -dct int -nosmooth -ppm "$1"; }
@@ -66,9 +59,12 @@ cp "$dir/orig.jpg" "$dir/k.jpg"
 "$tessel" levels 20,0,0 "$dir/orig.jpg" -o "$dir/l.jpg"
 python3 - <(pixels "$dir/orig.jpg") <(pixels "$dir/l.jpg") <<'PY'
 import sys
-a, b = (open(p, "rb").read() for p in sys.argv[1:3])
-mean = lambda d: sum(d[-3 * 37 * 23:]) / (3 * 37 * 23)
-assert mean(b) > mean(a) + 20, (mean(a), mean(b))
+from pictures import read_pnm
+def mean(path):
+    samples = read_pnm(path)[3]
+    return sum(samples) / len(samples)
+a, b = (mean(p) for p in sys.argv[1:3])
+assert b > a + 20, (a, b)
 PY
 
 # --keep-times keeps the modification time.
@@ -80,25 +76,18 @@ touch -d '2001-02-03 04:05:06' "$dir/t.jpg"
 # Refused edits: one line on stderr, exit 1, the file untouched.
 "$make_fixture" "$dir/small.jpg" 17x9 420
 cp "$dir/small.jpg" "$dir/small0.jpg"
-set +e
-"$tessel" flip v "$dir/small.jpg" 2>"$dir/err"; rc=$?
-set -e
-[ $rc -eq 1 ] || fail "refused flip exit status $rc"
+expect_status 1 "$tessel" flip v "$dir/small.jpg" 2>"$dir/err"
 grep -qx "tessel: $dir/small.jpg: the image is smaller than one MCU (16x16); use --keep-partial" \
   "$dir/err" || fail "refused flip message: $(cat "$dir/err")"
 cmp -s "$dir/small.jpg" "$dir/small0.jpg" || fail "a refused edit changed the file"
 "$make_fixture" "$dir/cmyk.jpg" 19x11 cmyk
-set +e
-"$tessel" levels 10,0,0 "$dir/cmyk.jpg" 2>"$dir/err"; rc1=$?
-"$tessel" grayscale "$dir/missing.jpg" 2>"$dir/err2"; rc2=$?
-"$tessel" rotate sideways "$dir/small.jpg" 2>/dev/null; rc3=$?
-"$tessel" crop 1,2,3 "$dir/small.jpg" 2>/dev/null; rc4=$?
-set -e
-[ $rc1 -eq 1 ] && grep -q "levels work on grayscale and YCbCr images only" "$dir/err" ||
-  fail "levels on CMYK: $rc1 $(cat "$dir/err")"
-[ $rc2 -eq 1 ] && grep -qx "tessel: $dir/missing.jpg: no such file" "$dir/err2" ||
-  fail "missing file: $rc2 $(cat "$dir/err2")"
-[ $rc3 -eq 2 ] && [ $rc4 -eq 2 ] || fail "usage errors gave $rc3 and $rc4"
+expect_status 1 "$tessel" levels 10,0,0 "$dir/cmyk.jpg" 2>"$dir/err"
+grep -q "levels work on grayscale and YCbCr images only" "$dir/err" ||
+  fail "levels on CMYK: $(cat "$dir/err")"
+expect_status 1 "$tessel" grayscale "$dir/missing.jpg" 2>"$dir/err"
+grep -qx "tessel: $dir/missing.jpg: no such file" "$dir/err" || fail "missing file: $(cat "$dir/err")"
+expect_status 2 "$tessel" rotate sideways "$dir/small.jpg" 2>/dev/null
+expect_status 2 "$tessel" crop 1,2,3 "$dir/small.jpg" 2>/dev/null
 
 # The shell: edits and undos in one session equal the same edits done one by one.
 cp "$dir/orig.jpg" "$dir/s.jpg"
@@ -142,10 +131,7 @@ cmp -s "$dir/shell.jpg" "$dir/direct.jpg" || fail "shell result differs from the
 cmp -s "$dir/s.jpg" "$dir/orig.jpg" || fail "the shell changed its file without save"
 
 # save without a path writes the file itself; errors answer and make the exit status 1.
-set +e
-out=$(printf 'flip h\nbogus\nflip x\nundo\nundo\nsave\n' | "$tessel" shell "$dir/s.jpg"); rc=$?
-set -e
-[ $rc -eq 1 ] || fail "shell with errors exited $rc"
+out=$(printf 'flip h\nbogus\nflip x\nundo\nundo\nsave\n' | expect_status 1 "$tessel" shell "$dir/s.jpg")
 expected="ok 32x23
 error: unknown command: bogus
 error: cannot read 'x'
@@ -155,6 +141,20 @@ ok saved $dir/s.jpg"
 [ "$out" = "$expected" ] || fail "shell error answers:
 $out"
 same_pixels "$dir/s.jpg" "$dir/orig.jpg" || fail "undone edits changed the saved pixels"
+
+# Each edit's usage line when its arguments are wrong, and a half turn refused by its second
+# mirror: the first is taken back, so the image and its undo history are as they were.
+out=$(printf '%s\n' "rotate" "flip h v" "crop" "grayscale now" "levels" "rotate 180" "info" |
+  expect_status 1 "$tessel" shell "$dir/small.jpg")
+expected="error: usage: rotate left|right|180 [--keep-partial]
+error: usage: flip h|v [--keep-partial]
+error: usage: crop L,T,R,B|WxH+X+Y
+error: usage: grayscale
+error: usage: levels A,B,C
+error: the image is smaller than one MCU (16x16); use --keep-partial
+ok 17x9 mcu 16x16 colour undo 0"
+[ "$out" = "$expected" ] || fail "shell usage answers:
+$out"
 
 # render writes the current image, as libjpeg decodes the same image saved.
 out=$(printf 'rotate right\nrender %s\nsave %s\n' "$dir/r.ppm" "$dir/r.jpg" |

@@ -2,12 +2,7 @@
 # SPDX-License-Identifier: MIT
 # tessel optimize end to end: in place, -o to a file and a directory, parallel jobs, a failing
 # file among good ones, kept times, and the sizes printed. djpeg checks the pixels.
-set -euo pipefail
-tessel=$1
-make_fixture=$2
-dir=$(mktemp -d)
-trap 'chmod -R u+w "$dir"; rm -rf "$dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 pixels() { djpeg -pnm "$1" | sha256sum | cut -d' ' -f1; }
 size() { stat -c %s "$1"; }
 
@@ -47,13 +42,10 @@ mkdir "$dir/out"
 [ -s "$dir/out/b.orig" ] && [ -s "$dir/out/c.orig" ] || fail "-o directory not filled"
 
 # -o with several files and no directory, or two files of one name: usage errors (exit 2).
-set +e
-"$tessel" optimize "$dir/b.orig" "$dir/c.orig" -o "$dir/none.jpg" 2>"$dir/err"; rc1=$?
+expect_status 2 "$tessel" optimize "$dir/b.orig" "$dir/c.orig" -o "$dir/none.jpg" 2>"$dir/err"
 mkdir "$dir/sub"; cp "$dir/b.orig" "$dir/sub/"
-"$tessel" optimize "$dir/b.orig" "$dir/sub/b.orig" -o "$dir/out" 2>/dev/null; rc2=$?
-"$tessel" optimize -j 0 "$dir/b.orig" 2>/dev/null; rc3=$?
-set -e
-[ $rc1 -eq 2 ] && [ $rc2 -eq 2 ] && [ $rc3 -eq 2 ] || fail "usage errors gave $rc1, $rc2, $rc3"
+expect_status 2 "$tessel" optimize "$dir/b.orig" "$dir/sub/b.orig" -o "$dir/out" 2>/dev/null
+expect_status 2 "$tessel" optimize -j 0 "$dir/b.orig" 2>/dev/null
 grep -q "must name an existing directory" "$dir/err" || fail "usage message: $(cat "$dir/err")"
 [ ! -e "$dir/none.jpg" ] || fail "a usage error wrote a file"
 
@@ -64,12 +56,8 @@ printf 'not a jpeg' >"$dir/bad.jpg"
 cp "$dir/bad.jpg" "$dir/bad.orig"
 mkdir "$dir/g3.jpg.tmp"  # the temporary file cannot be made: the save fails
 cp "$dir/a.orig" "$dir/g3.jpg"
-set +e
-out=$("$tessel" optimize -j 2 "$dir/g1.jpg" "$dir/bad.jpg" "$dir/g3.jpg" "$dir/missing.jpg" \
-  "$dir/g2.jpg" 2>"$dir/err")
-rc=$?
-set -e
-[ $rc -eq 1 ] || fail "exit status $rc with failing files"
+out=$(expect_status 1 "$tessel" optimize -j 2 "$dir/g1.jpg" "$dir/bad.jpg" "$dir/g3.jpg" \
+  "$dir/missing.jpg" "$dir/g2.jpg" 2>"$dir/err")
 grep -qx "tessel: $dir/bad.jpg: not a JPEG file it can read" "$dir/err" || fail "bad: $(cat "$dir/err")"
 grep -qx "tessel: $dir/missing.jpg: no such file" "$dir/err" || fail "missing: $(cat "$dir/err")"
 grep -q "^tessel: $dir/g3.jpg: could not save" "$dir/err" || fail "g3: $(cat "$dir/err")"

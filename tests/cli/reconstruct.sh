@@ -2,12 +2,7 @@
 # SPDX-License-Identifier: MIT
 # tessel reconstruct end to end: the smoothed picture has weaker block edges, a saved JPEG keeps
 # every quantization level, progress lines, Ctrl-C stops without saving, and failures.
-set -euo pipefail
-tessel=$1
-make_fixture=$2
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 
 # A coarsely quantized picture, so that block edges show.
 "$make_fixture" "$dir/a.jpg" 64x48 420 q=15
@@ -28,22 +23,10 @@ fi
 # Luminance steps across the 8-pixel block edges, against steps inside the blocks.
 python3 - "$dir/a.ppm" "$dir/smooth.ppm" <<'PY'
 import sys
-
-def ppm(path):
-    data = open(path, "rb").read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    return int(fields[1]), int(fields[2]), data[pos + 1:]
+from pictures import read_pnm
 
 def edge_ratio(path):
-    w, h, px = ppm(path)
+    _, w, h, px = read_pnm(path)
     luma = lambda x, y: sum(px[3 * (y * w + x) + i] for i in range(3))
     edge, inner = [], []
     for y in range(h):
@@ -64,23 +47,14 @@ cmp -s "$dir/a.ppm" "$dir/inplace.ppm" || fail "a saved JPEG changed its quantiz
 # Ctrl-C: the progress function asks the filter to stop; nothing is saved, exit 130.
 "$make_fixture" "$dir/big.jpg" 1200x900 420
 cp "$dir/big.jpg" "$dir/big-before.jpg"
-set +e
-timeout --preserve-status -s INT 1 "$tessel" reconstruct "$dir/big.jpg" --passes 1000 \
-  -o "$dir/big-out.jpg" 2>"$dir/err"
-rc=$?
-set -e
-[ $rc -eq 130 ] || fail "exit status $rc after SIGINT"
+expect_status 130 timeout --preserve-status -s INT 1 "$tessel" reconstruct "$dir/big.jpg" \
+  --passes 1000 -o "$dir/big-out.jpg" 2>"$dir/err"
 grep -q "^tessel: $dir/big.jpg: interrupted; nothing saved$" "$dir/err" || fail "message: $(tail -n 2 "$dir/err")"
 [ ! -e "$dir/big-out.jpg" ] || fail "an interrupted run saved"
 cmp -s "$dir/big.jpg" "$dir/big-before.jpg" || fail "an interrupted run changed the input"
 
 # Failures and usage errors.
-set +e
-"$tessel" reconstruct "$dir/missing.jpg" 2>"$dir/err"; rc=$?
-set -e
-[ $rc -eq 1 ] && grep -q "^tessel: $dir/missing.jpg: no such file" "$dir/err" || fail "missing: $rc"
-set +e
-"$tessel" reconstruct "$dir/a.jpg" --passes 0 >/dev/null 2>&1; rc=$?
-set -e
-[ $rc -eq 2 ] || fail "--passes 0 gave $rc"
+expect_status 1 "$tessel" reconstruct "$dir/missing.jpg" 2>"$dir/err"
+grep -q "^tessel: $dir/missing.jpg: no such file" "$dir/err" || fail "missing: $(cat "$dir/err")"
+expect_status 2 "$tessel" reconstruct "$dir/a.jpg" --passes 0 >/dev/null 2>&1
 echo "reconstruct: all checks passed"

@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # tessel thumbs: sheet layout, pictures against djpeg's scaled decode, names, skipped files.
-set -euo pipefail
-tessel=$1
-make_fixture=$2
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 
 for i in 1 2 3; do "$make_fixture" "$dir/p$i.jpg" 640x480 420; done
 "$make_fixture" "$dir/tall.jpg" 300x900 gray
@@ -14,22 +9,12 @@ printf 'not a jpeg' > "$dir/bad.jpg"
 
 # Two unreadable files among four good ones: each reported, exit 1, the sheet still written
 # with the good ones packed three to a row (two rows of 160x120 boxes and 12-pixel names).
-set +e
-"$tessel" thumbs "$dir/p1.jpg" "$dir/bad.jpg" "$dir/p2.jpg" "$dir/missing.jpg" "$dir/tall.jpg" \
-  "$dir/p3.jpg" --columns 3 -o "$dir/sheet.png" 2>"$dir/err"
-rc=$?
-set -e
-[ $rc -eq 1 ] || fail "exit status $rc with skipped files"
+expect_status 1 "$tessel" thumbs "$dir/p1.jpg" "$dir/bad.jpg" "$dir/p2.jpg" "$dir/missing.jpg" \
+  "$dir/tall.jpg" "$dir/p3.jpg" --columns 3 -o "$dir/sheet.png" 2>"$dir/err"
 grep -qx "tessel: $dir/bad.jpg: not a JPEG file it can read" "$dir/err" || fail "bad: $(cat "$dir/err")"
 grep -qx "tessel: $dir/missing.jpg: no such file" "$dir/err" || fail "missing: $(cat "$dir/err")"
 [ "$(wc -l <"$dir/err")" -eq 2 ] || fail "unexpected messages: $(cat "$dir/err")"
-python3 - "$dir/sheet.png" <<'PY'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-assert data[:8] == b'\x89PNG\r\n\x1a\n', 'not a PNG'
-w, h = struct.unpack('>II', data[16:24])
-assert (w, h) == (480, 264), (w, h)
-PY
+[ "$(pictures size "$dir/sheet.png")" = 480x264 ] || fail "sheet size $(pictures size "$dir/sheet.png")"
 
 # The picture of one box agrees with djpeg's own scaled decode (fast DCT, no smoothing):
 # 640x480 in a 160x120 box without frames is decoded at 1/2 and fitted to 157x118 at 1,1.
@@ -37,17 +22,11 @@ PY
 djpeg -scale 1/2 -dct fast -nosmooth -ppm "$dir/p1.jpg" >"$dir/half.ppm"
 python3 - "$dir/one.ppm" "$dir/half.ppm" <<'PY'
 import sys
+from pictures import read_pnm
 def ppm(path):
-    data = open(path, 'rb').read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace(): pos += 1
-        end = pos
-        while not data[end:end + 1].isspace(): end += 1
-        fields.append(data[pos:end]); pos = end
-    assert fields[0] == b'P6'
-    w, h = int(fields[1]), int(fields[2])
-    return w, h, data[pos + 1:]
+    magic, w, h, data = read_pnm(path)
+    assert magic == b'P6'
+    return w, h, data
 sw, sh, sheet = ppm(sys.argv[1])
 dw, dh, dec = ppm(sys.argv[2])
 assert (sw, sh) == (160, 132), (sw, sh)
@@ -71,24 +50,15 @@ assert all(p in (bg, (255, 255, 255)) for p in strip), 'stray colours in the nam
 PY
 
 # Nothing readable: exit 1 and no sheet.
-set +e
-"$tessel" thumbs "$dir/bad.jpg" -o "$dir/none.png" 2>/dev/null; rc=$?
-set -e
-[ $rc -eq 1 ] || fail "exit status $rc when nothing could be drawn"
+expect_status 1 "$tessel" thumbs "$dir/bad.jpg" -o "$dir/none.png" 2>/dev/null
 [ ! -e "$dir/none.png" ] || fail "a sheet was written with no thumbnails"
 
 # Usage errors exit with 2 and write nothing.
 for args in "--size 10x10" "--size 0x50" "--size 160" "--frame white,blue" "--background 12345" \
   "--columns 0"; do
-  set +e
   # shellcheck disable=SC2086
-  "$tessel" thumbs "$dir/p1.jpg" $args -o "$dir/usage.png" 2>/dev/null; rc=$?
-  set -e
-  [ $rc -eq 2 ] || fail "exit status $rc for $args"
+  expect_status 2 "$tessel" thumbs "$dir/p1.jpg" $args -o "$dir/usage.png" 2>/dev/null
   [ ! -e "$dir/usage.png" ] || fail "a sheet was written for $args"
 done
-set +e
-"$tessel" thumbs "$dir/p1.jpg" >/dev/null 2>&1; rc=$?
-set -e
-[ $rc -eq 2 ] || fail "exit status $rc without -o"
+expect_status 2 "$tessel" thumbs "$dir/p1.jpg" >/dev/null 2>&1
 echo ok

@@ -54,7 +54,8 @@ inline TiffEntry Raw(uint16_t tag, uint16_t type, uint32_t count, uint32_t raw) 
   return TiffEntry{tag, type, count, {}, {}, raw};
 }
 
-struct ExifSpec {
+// An Exif segment to build: byte order, the IFDs it holds and an optional thumbnail.
+struct ExifRecipe {
   bool bigEndian = false;
   std::vector<TiffEntry> ifd0;
   std::optional<std::vector<TiffEntry>> exif;  // pointed to from IFD0 when present
@@ -131,7 +132,7 @@ inline void WriteDirectory(Bytes& out, uint32_t at, const std::vector<TiffEntry>
 }  // namespace detail
 
 // The TIFF data that `recipe` describes (without "Exif\0\0"), and where its parts went.
-inline Bytes BuildTiff(const ExifSpec& recipe, ExifLayout* layout = nullptr) {
+inline Bytes BuildTiff(const ExifRecipe& recipe, ExifLayout* layout = nullptr) {
   using namespace detail;
   std::vector<TiffEntry> ifd0 = recipe.ifd0, ifd1 = recipe.ifd1.value_or(std::vector<TiffEntry>());
   if (recipe.exif) ifd0.push_back(Long(0x8769, 0));
@@ -190,7 +191,7 @@ inline Bytes ExifPayload(const Bytes& tiff) {
   std::copy(tiff.begin(), tiff.end(), payload.begin() + sizeof kHeader);
   return payload;
 }
-inline Bytes ExifPayload(const ExifSpec& recipe, ExifLayout* layout = nullptr) {
+inline Bytes ExifPayload(const ExifRecipe& recipe, ExifLayout* layout = nullptr) {
   return ExifPayload(BuildTiff(recipe, layout));
 }
 

@@ -53,6 +53,24 @@ inline std::vector<Segment> Segments(const Bytes& jpeg) {
   return out;
 }
 
+// Writes `width` and `height` into the baseline frame header (SOF0) of `jpeg`, for headers
+// that claim more than the stream holds. False when the stream has no SOF0 before its data.
+inline bool SetFrameSize(Bytes* jpeg, uint16_t width, uint16_t height) {
+  Bytes& data = *jpeg;
+  for (size_t pos = 2; pos + 9 < data.size() && data[pos] == 0xFF && data[pos + 1] != 0xDA;) {
+    if (data[pos + 1] == 0xC0) {
+      // Length (2 bytes) and precision (1) come first, then the height and the width.
+      data[pos + 5] = static_cast<uint8_t>(height >> 8);
+      data[pos + 6] = static_cast<uint8_t>(height);
+      data[pos + 7] = static_cast<uint8_t>(width >> 8);
+      data[pos + 8] = static_cast<uint8_t>(width);
+      return true;
+    }
+    pos += 2 + (size_t{data[pos + 2]} << 8 | data[pos + 3]);
+  }
+  return false;
+}
+
 // The payloads of every segment with `code`.
 inline std::vector<Bytes> Payloads(const std::vector<Segment>& segments, int code) {
   std::vector<Bytes> out;
