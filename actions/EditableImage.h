@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "jpeg/CoefficientStore.h"
 #include "jpeg/Jpeg.h"
+#include "tessel/tessel.h"
 
 // The image object implements it; the undo manager and every action see the image only through
 // it, so that an edit depends on nothing of the image object's other parts.
@@ -27,6 +29,12 @@ class EditableImage {
   // The Exif orientation tag (1 when there is none), which turns and flips reset to 1.
   virtual uint16_t ExifOrientation() const = 0;
   virtual void SetExifOrientation(uint16_t orientation) = 0;
+  // Records why the running edit fails (a TSL_ERROR_* code and one line of text, which the host
+  // reads through ITesselEx) and returns FALSE: `return m_pImage->Fail(TSL_ERROR_REFUSED, ...)`.
+  virtual TSL_BOOL Fail(int32_t code, std::string text) = 0;
+  // Threads an edit may use, as the host set them (TSL_OPTION_THREADS: 0 for as many as there
+  // are processors, 1 for the caller's thread alone).
+  virtual int32_t Threads() const = 0;
 
   // The store's shape at the current size; empty when no image is open.
   std::optional<StoreGeometry> Geometry() {

@@ -86,9 +86,6 @@ class CDllImage final : public ITessel, public ITesselEx, public EditableImage {
 
   // Operations for the other parts of the library (not part of the interfaces).
 
-  // Records why the current call fails (TSL_ERROR_* and one line of text) and returns FALSE,
-  // so that a failure path reads `return Fail(TSL_ERROR_REFUSED, "...")`.
-  TSL_BOOL Fail(int32_t code, std::string text);
   // The settings made with SetOption.
   const ImageSettings& Settings() const { return m_settings; }
 
@@ -105,6 +102,10 @@ class CDllImage final : public ITessel, public ITesselEx, public EditableImage {
   }
   uint16_t ExifOrientation() const override { return m_exif.GetOrientation(); }
   void SetExifOrientation(uint16_t orientation) override { m_exif.SetOrientation(orientation); }
+  // Records why the current call fails (TSL_ERROR_* and one line of text) and returns FALSE,
+  // so that a failure path reads `return Fail(TSL_ERROR_REFUSED, "...")`.
+  TSL_BOOL Fail(int32_t code, std::string text) override;
+  int32_t Threads() const override { return m_settings.threads; }
 
   // What rendering and the writers read: the header decompressor, the store and the size.
   StoreView View() const {

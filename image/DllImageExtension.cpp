@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "jpeg/CoefficientStore.h"
 #include "image/DllImage.h"
+#include "jpeg/CoefficientStore.h"
 
 namespace {
 
