@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-turbo-progs libimage-exiftool-perl python3 time
   libvips-tools
+  python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
 )
 missing=()
 for p in "${packages[@]}"; do
