@@ -56,8 +56,9 @@ Image::Image() {
 }
 
 Image::~Image() {
-  // Nothing else can hold the lock: every call holds a reference to the Python object.
-  image_->SetUndoStore(nullptr);
+  // Nothing else can hold the lock: every call holds a reference to the Python object. The
+  // image is closed while the undo store its edits wrote to is still here.
+  image_->Close();
   ex_->Release();
   image_->Release();
 }

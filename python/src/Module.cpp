@@ -28,8 +28,10 @@ Failure InvalidArgument(std::string reason) {
 
 // Library text is UTF-8; a stray byte must not turn an error into another one.
 py::str Utf8(const std::string& text) {
-  return py::reinterpret_steal<py::str>(
-      PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace"));
+  PyObject* decoded =
+      PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace");
+  if (decoded == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(decoded);
 }
 
 // Raises the tessel.Error subclass for a failure (see tessel/_errors.py).
@@ -294,7 +296,8 @@ quantization level.
 progress, if given, is called with a percentage after each block row of each pass (rising to
 100 once a pass); returning False stops the filter and reconstruct returns False, keeping the
 rows already done (undo() takes them back). An exception raised by progress (Ctrl-C too) stops
-the filter, takes the partial edit back and propagates. Returns True when every pass ran.
+the filter, takes the partial edit back (unless the image was opened with undo=False) and
+propagates. Returns True when every pass ran.
 )doc")
       .def(
           "apply",

@@ -138,3 +138,29 @@ def test_description_matches_libjpegs_reading(kind_file, tmp_path):
         assert image.components == [
             tessel.Component(c["h"], c["v"], c["blocks_wide"], c["blocks_high"],
                              tuple(c["quantization"])) for c in layout["components"]]
+
+
+@needs_tool
+@pytest.mark.parametrize("frame,decorations", [
+    ("none", {}),
+    ("grey", {"grey_frame": True}),
+    ("white,grey,shadow", {"white_frame": True, "grey_frame": True, "shadow": True}),
+])
+@pytest.mark.parametrize("size", ["227x149", "40x90"])
+def test_draw_thumbnail_equals_the_tools_box(tmp_path, frame, decorations, size):
+    path = make_jpeg(tmp_path / "t.jpg", size, "420")
+    sheet = tmp_path / "sheet.ppm"
+    tool("thumbs", str(path), "-o", str(sheet), "--size", "100x80", "--columns", "1",
+         "--frame", frame, "--background", "336699")
+    box = tessel.draw_thumbnail(path, 100, 80, background=(0x33, 0x66, 0x99), **decorations)
+    assert box.shape == (80, 100, 3)
+    np.testing.assert_array_equal(box, read_ppm(sheet)[:80])  # the name is drawn below
+
+
+def test_draw_thumbnail_refuses_with_a_reason(photo, tmp_path):
+    with pytest.raises(tessel.InvalidArgumentError, match="too small|more than"):
+        tessel.draw_thumbnail(photo, 9, 9, white_frame=True, grey_frame=True, shadow=True)
+    with pytest.raises(tessel.InvalidArgumentError, match="0 to 255"):
+        tessel.draw_thumbnail(photo, 64, 64, background=(0, 0, 256))
+    with pytest.raises(tessel.ReadError, match="no such file"):
+        tessel.draw_thumbnail(tmp_path / "absent.jpg", 64, 64)
