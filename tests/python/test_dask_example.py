@@ -39,15 +39,21 @@ def example():
     return dask_autorotate
 
 
+# Workers start slowly on a loaded machine (and under the sanitizers): generous timeouts.
+TIMEOUTS = {"distributed.comm.timeouts.connect": "180s", "distributed.comm.timeouts.tcp": "180s"}
+
+
 @pytest.fixture(scope="module")
 def client():
+    import dask
     from dask.distributed import Client, LocalCluster
 
-    cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                           dashboard_address=None)
-    with Client(cluster) as c:
-        yield c
-    cluster.close()
+    with dask.config.set(TIMEOUTS):
+        cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                               dashboard_address=None)
+        with Client(cluster) as c:
+            yield c
+        cluster.close()
 
 
 def make_tree(root, layout, tmp_path, sizes=("227x149", "160x120", "131x77", "96x96")):
@@ -113,9 +119,12 @@ def test_the_script_rewrites_in_place_and_prints_the_summary(tmp_path):
     originals = tmp_path / "originals"
     shutil.copytree(root, originals)
     (root / "broken.jpg").write_bytes(b"\xff\xd8 nothing more")
+    env = dict(os.environ)
+    for key, value in TIMEOUTS.items():
+        env["DASK_" + key.upper().replace(".", "__").replace("-", "_")] = value
     result = subprocess.run(
         [sys.executable, str(EXAMPLES / "dask_autorotate.py"), str(root), "--in-place",
-         "--workers", "2"], capture_output=True, text=True, timeout=600)
+         "--workers", "2"], capture_output=True, text=True, timeout=600, env=env)
     assert result.returncode == 1, result.stderr  # one file failed
     assert f"{root / 'broken.jpg'}: " in result.stderr
     assert f"{len(TREE)} files, 5 turned upright, 1 failed" in result.stdout
