@@ -35,13 +35,19 @@ bool AreDefault(const TesselSaveOptions& options) {
          options.iThumbnailMode == d.iThumbnailMode;
 }
 
-// Collects what SaveToFunction writes. Nothing may be thrown back through the library: a
-// failed allocation stops the save instead.
+// What SaveToFunction writes, collected.
+struct Sink {
+  std::vector<uint8_t>* out;
+  bool outOfMemory = false;
+};
+
+// Nothing may be thrown back through the library: a failed allocation stops the save instead.
 int32_t Append(void* context, const uint8_t* data, size_t size) noexcept {
-  std::vector<uint8_t>& out = *static_cast<std::vector<uint8_t>*>(context);
+  Sink& sink = *static_cast<Sink*>(context);
   try {
-    out.insert(out.end(), data, data + size);
+    sink.out->insert(sink.out->end(), data, data + size);
   } catch (...) {
+    sink.outOfMemory = true;
     return 0;
   }
   return 1;
@@ -101,7 +107,11 @@ py::bytes Image::ToBytes(const SaveArgs& args) {
       bitmap = RenderForReencoding(image_, &options);
       options.pBitmap = bitmap.data();
     }
-    if (!ex_->SaveToFunction(&options, Append, &out)) {
+    Sink sink{&out};
+    if (!ex_->SaveToFunction(&options, Append, &sink)) {
+      if (sink.outOfMemory) {
+        throw Failure(TSL_ERROR_OUT_OF_MEMORY, "out of memory for the saved bytes");
+      }
       throw probe.Or(TSL_ERROR_REFUSED, "could not write the image", Operation::kSave);
     }
   });
