@@ -2,8 +2,10 @@
 """Threads: separate images in separate threads give what one thread gives, calls on one image
 from several threads take turns, and the GIL is let go while the library works."""
 
+import errno
 import os
 import threading
+import time
 
 import numpy as np
 
@@ -101,8 +103,24 @@ def test_the_gil_is_released_while_the_library_reads(tmp_path, photo):
     ]
     for reader, fifo in zip(readers, fifos):
         reader.start()
-        with open(fifo, "wb") as pipe:  # blocks until the reader has opened the FIFO
-            pipe.write(photo.read_bytes())
+        write_when_read(fifo, photo.read_bytes(), reader)
         reader.join(timeout=60)
         assert not reader.is_alive(), "the reader never finished"
     assert results == {"open": 227, "thumb": (48, 64, 3)}
+
+
+def write_when_read(fifo, data, reader):
+    """Writes data into the FIFO once the reader has opened it; fails if the reader ends
+    without opening it, rather than waiting for ever."""
+    while True:
+        try:
+            fd = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+            break
+        except OSError as error:
+            if error.errno != errno.ENXIO:  # ENXIO: no reader yet
+                raise
+            assert reader.is_alive(), "the reader ended without opening the FIFO"
+            time.sleep(0.01)
+    os.set_blocking(fd, True)
+    with os.fdopen(fd, "wb") as pipe:
+        pipe.write(data)
