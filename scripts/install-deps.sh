@@ -10,6 +10,7 @@ packages=(
   libjpeg-turbo-progs libimage-exiftool-perl python3 time
   libvips-tools
   clang libclang-rt-14-dev clang-format
+  python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
 )
 missing=()
 for p in "${packages[@]}"; do
